@@ -1,0 +1,70 @@
+// The base of every screen. It gives Qt's windows the events screens had on
+// the original platform:
+//  - loading: once, before the screen is first shown (or when loaded hidden);
+//  - activation: the screen was just shown, or a modal screen it opened with
+//    ExecModal() closed. Never because a message box closed or the user came
+//    back from another application;
+//  - gaining and losing focus between controls of the screen (WatchFocus);
+//  - the close box does what the screen's back or end button does.
+// No screen reacts to Enter or Esc by itself unless it names a default or a
+// cancel button.
+#pragma once
+
+#include <QDialog>
+#include <functional>
+
+class QPushButton;
+
+class Form : public QDialog {
+    Q_OBJECT
+public:
+    explicit Form(QWidget* parent = nullptr);
+
+    // Raises the loading event if it has not been raised yet.
+    void Load();
+    // Shows `screen` modally, deletes it when it closes, then raises this
+    // screen's activation.
+    void ExecModal(Form* screen);
+    // Raises the activation event now.
+    void Activate();
+
+protected:
+    virtual void Form_Load() {}
+    virtual void Form_Activate() {}
+    // What the close box does; by default it closes the screen.
+    virtual void CloseBox_Click() { close(); }
+
+    // Calls gained/lost when the focus moves between controls of this screen
+    // (keyboard, mouse or the program), including the first focus on opening.
+    void WatchFocus(QWidget* control, std::function<void()> gained, std::function<void()> lost);
+    // The buttons that Enter and Esc press; none unless set.
+    void SetDefaultButton(QPushButton* button) { defaultButton_ = button; }
+    void SetCancelButton(QPushButton* button) { cancelButton_ = button; }
+    // Closes the screen for good: the close box's handler is not asked again.
+    void Unload();
+
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+public slots:
+    void reject() override {}
+
+private:
+    struct Watch {
+        std::function<void()> gained;
+        std::function<void()> lost;
+    };
+    QHash<QObject*, Watch> watches_;
+    bool loaded_ = false;
+    bool shownOnce_ = false;
+    bool unloading_ = false;
+    QPushButton* defaultButton_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
+};
+
+// Runs `refusal` (a message and a focus change back) for input refused while
+// a control loses the focus: from a queued call, with the mouse click that
+// moved the focus dropped. Outside a focus change it runs at once.
+void RunRefusal(std::function<void()> refusal);

@@ -1,0 +1,25 @@
+#include "common/Globals.h"
+
+Workspace* LayoutWorkspace = nullptr;
+Database* LayoutDatabase = nullptr;
+QString SqlText;
+
+double OffsetLeft = 0;
+double OffsetTop = 0;
+double DefaultFontSize = 0;
+qint16 DefaultColCount = 0;
+qint16 DefaultRowCount = 0;
+qint16 DefaultAlign = 0;
+
+qint16 TemplateMode = 0;
+QString CurrentTemplateId;
+QString PageIds[PageRowCount];
+QString CurrentPageId;
+qint16 CurrentPaperDirection = 0;
+double SelectionLeft = 0;
+double SelectionTop = 0;
+double SelectionRight = 0;
+
+QString AppTitle() { return QStringLiteral("VESK"); }
+int AppMajor() { return VESK_VERSION_MAJOR; }
+int AppMinor() { return VESK_VERSION_MINOR; }

@@ -1,0 +1,42 @@
+#include "common/InputHelpers.h"
+
+#include "common/ErrorTrap.h"
+#include "common/Form.h"
+#include "common/Messages.h"
+#include "common/Numbers.h"
+
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPointer>
+#include <QScreen>
+
+bool CheckNumericInput(QLineEdit* box) {
+    if (box->text().isEmpty()) {
+        box->setText(QStringLiteral("0"));
+        return true;
+    }
+    if (IsNumber(box->text()))
+        return true;
+    QPointer<QLineEdit> guard(box);
+    RunRefusal([guard] {
+        Trap(Msg::GeneralFailure, [&] {
+            ShowMessage(QString(), QString(), Msg::BadInput);
+            if (guard)
+                guard->setFocus(Qt::OtherFocusReason);
+        });
+    });
+    return false;
+}
+
+void SelectAllText(QLineEdit* box) {
+    box->setSelection(0, int(box->text().size()));
+}
+
+void CenterForm(QWidget* form) {
+    QScreen* screen = form->screen() ? form->screen() : QGuiApplication::primaryScreen();
+    const QRect area = screen->geometry();
+    const QSize outer = form->frameGeometry().size();
+    const double top = area.height() / 2.0 - outer.height() / 2.0;
+    const double left = area.width() / 2.0 - outer.width() / 2.0;
+    form->move(area.left() + qRound(left), area.top() + qRound(top));
+}

@@ -1,0 +1,26 @@
+// Coded messages: the first digit chooses the buttons, the third the default
+// button; the body starts at the fourth character.
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+namespace Msg {
+inline const QString NotSelected = QStringLiteral("000が選択されていません。");
+inline const QString NotRegistered = QStringLiteral("000が未登録です。");
+inline const QString BadInput = QStringLiteral("000入力データが正しくありません。");
+inline const QString ConfirmDelete = QStringLiteral("410を削除してよろしいですか？");
+inline const QString InsertFailed = QStringLiteral("020データ登録に失敗しました。");
+inline const QString UpdateFailed = QStringLiteral("020データ修正に失敗しました。");
+inline const QString SettingsReadFailed = QStringLiteral("020設定ファイル読み込みに失敗しました。");
+inline const QString SettingsWriteFailed = QStringLiteral("020設定ファイル書き込みに失敗しました。");
+inline const QString GeneralFailure = QStringLiteral("020処理中、異常が発生しました。");
+} // namespace Msg
+
+// Message box results.
+inline constexpr qint16 IdOk = 1, IdCancel = 2, IdAbort = 3, IdRetry = 4, IdIgnore = 5, IdYes = 6,
+                        IdNo = 7;
+
+// Shows prefix + body (at most 100 characters) + carriage return + suffix,
+// titled with the application's title; returns the button pressed.
+qint16 ShowMessage(const QString& prefix, const QString& suffix, const QString& coded);

@@ -1,0 +1,70 @@
+#include "common/Numbers.h"
+
+#include <QRegularExpression>
+#include <cfenv>
+#include <cmath>
+
+namespace {
+
+QString stripBlanks(const QString& text) {
+    qsizetype b = 0, e = text.size();
+    while (b < e && (text[b] == u' ' || text[b] == u'\t'))
+        ++b;
+    while (e > b && (text[e - 1] == u' ' || text[e - 1] == u'\t'))
+        --e;
+    return text.mid(b, e - b);
+}
+
+bool parse(const QString& text, double* out) {
+    static const QRegularExpression literal(
+        QStringLiteral("^[+-]?(?:[0-9]+\\.?[0-9]*|\\.[0-9]+)(?:[eE][+-]?[0-9]+)?$"));
+    const QString t = stripBlanks(text);
+    if (!literal.match(t).hasMatch())
+        return false;
+    bool ok = false;
+    const double v = t.toDouble(&ok);
+    if (!ok || !std::isfinite(v))
+        return false;
+    if (out)
+        *out = v;
+    return true;
+}
+
+} // namespace
+
+bool IsNumber(const QString& text) { return parse(text, nullptr); }
+
+double TextToDouble(const QString& text) {
+    double v = 0;
+    if (!parse(text, &v))
+        throw ConversionError("Type mismatch: '" + text.toStdString() + "' is not a number");
+    return v;
+}
+
+qint16 DoubleToInt16(double value) {
+    // nearbyint rounds in the current mode, which is to-nearest-even by default.
+    const int saved = std::fegetround();
+    std::fesetround(FE_TONEAREST);
+    const double r = std::nearbyint(value);
+    std::fesetround(saved);
+    if (!(r >= -32768.0 && r <= 32767.0))
+        throw ConversionError("Overflow: " + std::to_string(value) + " does not fit 16 bits");
+    return qint16(r);
+}
+
+qint16 TextToInt16(const QString& text) { return DoubleToInt16(TextToDouble(text)); }
+
+QString DoubleToText(double value) {
+    if (value == 0)
+        return QStringLiteral("0");
+    QString s = QString::number(value, 'g', 15);
+    // Qt writes exponents as e+20 / e-05; the standard form writes E+20 / E-05.
+    s.replace(u'e', u'E');
+    return s;
+}
+
+QString NumericLiteral(const QString& typed) {
+    if (!parse(typed, nullptr))
+        throw ConversionError("Not a number: '" + typed.toStdString() + "'");
+    return stripBlanks(typed);
+}

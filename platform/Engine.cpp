@@ -1,0 +1,6 @@
+#include "platform/Engine.h"
+
+Workspace& DefaultWorkspace() {
+    static Workspace workspace;
+    return workspace;
+}

@@ -1,0 +1,6 @@
+// The database engine's one default workspace, which the program takes at start.
+#pragma once
+
+#include "platform/Database.h"
+
+Workspace& DefaultWorkspace();

@@ -1,0 +1,23 @@
+// The start-up sequence: refuse a second copy, show the splash screen, back
+// up, compact and open the layout database, then show the main menu.
+#pragma once
+
+#include <functional>
+
+enum class StartResult {
+    Running,    // the main menu is on screen; run the event loop
+    SecondCopy, // another copy holds the application folder: end silently
+    Failed      // the failure message was shown: end
+};
+
+StartResult StartUp();
+
+// Steps of the start-up on the current directory: copies data.vsk to
+// databak.vsk and compacts it into better.vsk, then puts the compacted file in
+// place of data.vsk in one atomic rename, so that a complete data.vsk exists
+// at every instant and the last good backup is never replaced by a bad one.
+void BackUpAndCompact();
+
+// Tests force a failure at a named step ("compacted": after the compaction,
+// before data.vsk is replaced) by throwing from this hook.
+void SetStartUpHook(std::function<void(const char* step)> hook);

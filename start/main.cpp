@@ -1,0 +1,25 @@
+#include "common/Program.h"
+#include "start/StartUp.h"
+
+#include <QApplication>
+#include <QIcon>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("VESK"));
+    QApplication::setApplicationVersion(QStringLiteral("2.0"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/vesk/icon.png")));
+    // The program ends through its end paths, never because a window closed.
+    QApplication::setQuitOnLastWindowClosed(false);
+    RegisterFontSubstitutions();
+
+    switch (StartUp()) {
+    case StartResult::SecondCopy:
+        return 0;
+    case StartResult::Failed:
+        return 1;
+    case StartResult::Running:
+        break;
+    }
+    return QApplication::exec();
+}

@@ -1,0 +1,94 @@
+#include "TestSupport.h"
+
+#include "common/AppFolder.h"
+#include "common/Globals.h"
+#include "common/LayoutFiles.h"
+#include "platform/Database.h"
+#include "platform/Engine.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <stdexcept>
+
+MessageRecorder::MessageRecorder() {
+    SetMessageBoxResponder([this](const MessageBoxRequest& r) {
+        shown.append(r);
+        if (onShow)
+            onShow(r);
+        return answers.isEmpty() ? answer : answers.takeFirst();
+    });
+}
+
+MessageRecorder::~MessageRecorder() { SetMessageBoxResponder({}); }
+
+QStringList MessageRecorder::texts() const {
+    QStringList list;
+    for (const MessageBoxRequest& r : shown)
+        list.append(r.text);
+    return list;
+}
+
+QString DeliveredDatabase() { return QStringLiteral(VESK_DELIVERED_DB); }
+QString DeliveredSettings() { return QStringLiteral(VESK_DELIVERED_INI); }
+
+AppFolderFixture::AppFolderFixture(bool withDatabase, bool withSettings) {
+    if (!dir_.isValid())
+        throw std::runtime_error("no temporary folder");
+    if (withDatabase && !QFile::copy(DeliveredDatabase(), file(LayoutFiles::Data)))
+        throw std::runtime_error("cannot copy the delivered data.vsk");
+    if (withSettings && !QFile::copy(DeliveredSettings(), file(QStringLiteral("vesk.ini"))))
+        throw std::runtime_error("cannot copy the delivered vesk.ini");
+    QFile::setPermissions(file(LayoutFiles::Data), QFile::ReadOwner | QFile::WriteOwner);
+    QFile::setPermissions(file(QStringLiteral("vesk.ini")), QFile::ReadOwner | QFile::WriteOwner);
+    SetAppPath(path());
+}
+
+AppFolderFixture::~AppFolderFixture() {
+    CloseLayoutDatabase();
+    SetAppPath(QString());
+}
+
+QString AppFolderFixture::file(const QString& name) const { return QDir(path()).filePath(name); }
+
+void AppFolderFixture::OpenLayoutDatabase() {
+    LayoutWorkspace = &DefaultWorkspace();
+    LayoutDatabase =
+        LayoutWorkspace->OpenDatabase(file(LayoutFiles::Data), true, false, LayoutFiles::Connect);
+}
+
+void AppFolderFixture::CloseLayoutDatabase() {
+    if (LayoutWorkspace)
+        LayoutWorkspace->Close();
+    LayoutDatabase = nullptr;
+    LayoutWorkspace = nullptr;
+}
+
+void AppFolderFixture::Exec(const QString& sql) { LayoutDatabase->Execute(sql); }
+
+qlonglong AppFolderFixture::Scalar(const QString& sql) {
+    auto rs = LayoutDatabase->OpenRecordset(sql);
+    const QVariant v = rs->EOF_() ? QVariant() : rs->Field(QStringLiteral("n"));
+    return v.toLongLong();
+}
+
+QString CopyProgramInto(const QString& folder) {
+    const QString target = QDir(folder).filePath(QStringLiteral("vesk"));
+    QFile::remove(target);
+    if (!QFile::copy(QStringLiteral(VESK_BINARY), target))
+        throw std::runtime_error("cannot copy the program");
+    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return target;
+}
+
+QString RunSqlcipherShell(const QString& file, const QString& sql, int* exitCode) {
+    QProcess shell;
+    shell.setProcessChannelMode(QProcess::MergedChannels);
+    shell.start(QStringLiteral("sqlcipher"), {QStringLiteral("-batch"), file});
+    shell.write(sql.toUtf8());
+    shell.closeWriteChannel();
+    shell.waitForFinished(30000);
+    if (exitCode)
+        *exitCode = shell.exitStatus() == QProcess::NormalExit ? shell.exitCode() : -1;
+    return QString::fromUtf8(shell.readAll());
+}

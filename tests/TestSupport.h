@@ -1,0 +1,54 @@
+// Shared fixtures of the test suites: a temporary application folder holding
+// the delivered files, the layout database opened on it, and a recorder of
+// the messages the program would show.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+
+#include "platform/MessageBox.h"
+
+// Records every message box request and answers with `answer` (or with the
+// answers queued in `answers`, first to last).
+class MessageRecorder {
+public:
+    MessageRecorder();
+    ~MessageRecorder();
+    QList<MessageBoxRequest> shown;
+    QList<int> answers;
+    int answer = 1;
+    QStringList texts() const;
+    // Called after recording, before answering (to look at the screen then).
+    std::function<void(const MessageBoxRequest&)> onShow;
+};
+
+// A temporary application folder with the delivered data.vsk and vesk.ini.
+class AppFolderFixture {
+public:
+    explicit AppFolderFixture(bool withDatabase = true, bool withSettings = true);
+    ~AppFolderFixture();
+    QString path() const { return dir_.path(); }
+    QString file(const QString& name) const;
+    // Opens data.vsk as start-up does and sets the layout globals.
+    void OpenLayoutDatabase();
+    void CloseLayoutDatabase();
+    // Runs statements on the open layout database.
+    void Exec(const QString& sql);
+    qlonglong Scalar(const QString& sql);
+
+private:
+    QTemporaryDir dir_;
+};
+
+// Copies the built program into `folder` (a separate process's application
+// folder) and returns its path.
+QString CopyProgramInto(const QString& folder);
+// Runs the `sqlcipher` shell on `file` with `sql` on its input; returns
+// standard output and error joined, and sets `exitCode`.
+QString RunSqlcipherShell(const QString& file, const QString& sql, int* exitCode);
+
+QString DeliveredDatabase();
+QString DeliveredSettings();
