@@ -16,6 +16,10 @@ QString AppPath() {
     return QCoreApplication::applicationDirPath();
 }
 
-QString AppFile(const QString& name) { return QDir(AppPath()).filePath(name); }
+QString AppFile(const QString& name) {
+    return QDir(AppPath()).filePath(name);
+}
 
-void SetAppPath(const QString& path) { overridePath() = path; }
+void SetAppPath(const QString& path) {
+    overridePath() = path;
+}

@@ -3,7 +3,6 @@
 #include "common/Messages.h"
 #include "platform/Database.h"
 
-
 Transaction::Transaction(Workspace* workspace) : workspace_(workspace) {
     if (!workspace_)
         throw DatabaseError(QStringLiteral("The layout database is not open"));

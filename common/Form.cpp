@@ -56,7 +56,9 @@ void Form::Load() {
     Form_Load();
 }
 
-void Form::Activate() { Form_Activate(); }
+void Form::Activate() {
+    Form_Activate();
+}
 
 void Form::ExecModal(Form* screen) {
     QPointer<Form> guard(screen);
@@ -90,7 +92,8 @@ void Form::closeEvent(QCloseEvent* event) {
     }
     // The close box: the screen's own back or end button decides.
     event->ignore();
-    QMetaObject::invokeMethod(this, [this] { CloseBox_Click(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { CloseBox_Click(); }, Qt::QueuedConnection);
 }
 
 void Form::keyPressEvent(QKeyEvent* event) {
@@ -110,8 +113,7 @@ void Form::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-void Form::WatchFocus(QWidget* control, std::function<void()> gained,
-                      std::function<void()> lost) {
+void Form::WatchFocus(QWidget* control, std::function<void()> gained, std::function<void()> lost) {
     watches_.insert(control, Watch{std::move(gained), std::move(lost)});
     control->installEventFilter(this);
 }

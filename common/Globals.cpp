@@ -20,6 +20,12 @@ double SelectionLeft = 0;
 double SelectionTop = 0;
 double SelectionRight = 0;
 
-QString AppTitle() { return QStringLiteral("VESK"); }
-int AppMajor() { return VESK_VERSION_MAJOR; }
-int AppMinor() { return VESK_VERSION_MINOR; }
+QString AppTitle() {
+    return QStringLiteral("VESK");
+}
+int AppMajor() {
+    return VESK_VERSION_MAJOR;
+}
+int AppMinor() {
+    return VESK_VERSION_MINOR;
+}

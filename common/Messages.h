@@ -13,7 +13,8 @@ inline const QString ConfirmDelete = QStringLiteral("410を削除してよろし
 inline const QString InsertFailed = QStringLiteral("020データ登録に失敗しました。");
 inline const QString UpdateFailed = QStringLiteral("020データ修正に失敗しました。");
 inline const QString SettingsReadFailed = QStringLiteral("020設定ファイル読み込みに失敗しました。");
-inline const QString SettingsWriteFailed = QStringLiteral("020設定ファイル書き込みに失敗しました。");
+inline const QString SettingsWriteFailed =
+    QStringLiteral("020設定ファイル書き込みに失敗しました。");
 inline const QString GeneralFailure = QStringLiteral("020処理中、異常が発生しました。");
 } // namespace Msg
 

@@ -32,7 +32,9 @@ bool parse(const QString& text, double* out) {
 
 } // namespace
 
-bool IsNumber(const QString& text) { return parse(text, nullptr); }
+bool IsNumber(const QString& text) {
+    return parse(text, nullptr);
+}
 
 double TextToDouble(const QString& text) {
     double v = 0;
@@ -52,7 +54,9 @@ qint16 DoubleToInt16(double value) {
     return qint16(r);
 }
 
-qint16 TextToInt16(const QString& text) { return DoubleToInt16(TextToDouble(text)); }
+qint16 TextToInt16(const QString& text) {
+    return DoubleToInt16(TextToDouble(text));
+}
 
 QString DoubleToText(double value) {
     if (value == 0)

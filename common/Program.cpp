@@ -46,8 +46,12 @@ void EndProgram() {
     QCoreApplication::exit(0);
 }
 
-bool ProgramEnded() { return ended; }
-void ResetProgramEnded() { ended = false; }
+bool ProgramEnded() {
+    return ended;
+}
+void ResetProgramEnded() {
+    ended = false;
+}
 
 void RegisterFontSubstitutions() {
     QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐ明朝"), QStringLiteral("IPAPMincho"));

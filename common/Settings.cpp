@@ -7,7 +7,9 @@
 #include "platform/ProfileFile.h"
 
 namespace {
-QString settingsPath() { return AppFile(QStringLiteral("vesk.ini")); }
+QString settingsPath() {
+    return AppFile(QStringLiteral("vesk.ini"));
+}
 } // namespace
 
 QString ReadSetting(const QString& section, const QString& key) {

@@ -5,8 +5,12 @@
 namespace Statements {
 
 namespace {
-QString num(const QString& typed) { return NumericLiteral(typed); }
-QString code(qint16 value) { return QString::number(value); }
+QString num(const QString& typed) {
+    return NumericLiteral(typed);
+}
+QString code(qint16 value) {
+    return QString::number(value);
+}
 } // namespace
 
 QString QuoteDoubled(const QString& text) {
@@ -23,20 +27,21 @@ QString InsertTemplate(const QString& templateId) {
     return "insert into template (template_id) select " + num(templateId);
 }
 
-QString SelectTemplates() { return QStringLiteral("select * from template"); }
+QString SelectTemplates() {
+    return QStringLiteral("select * from template");
+}
 
 QString SelectTemplate(const QString& templateId) {
     return QStringLiteral("select * from template ") + "where template_id = " + num(templateId);
 }
 
 QString UpdateTemplateName(const QString& name, const QString& templateId) {
-    return QStringLiteral("update template set ") + "template_name = '" + QuoteDoubled(name) +
-           "'" + " " + "where " + "template_id = " + num(templateId);
+    return QStringLiteral("update template set ") + "template_name = '" + QuoteDoubled(name) + "'" +
+           " " + "where " + "template_id = " + num(templateId);
 }
 
 QString DeleteTemplate(const QString& templateId) {
-    return QStringLiteral("delete from template ") + "where " + "template_id = " +
-           num(templateId);
+    return QStringLiteral("delete from template ") + "where " + "template_id = " + num(templateId);
 }
 
 QString SelectPagesById(const QString& templateId) {

@@ -13,7 +13,9 @@ QList<qsizetype> boundaries(const QString& text) {
 }
 } // namespace
 
-qsizetype CharacterCount(const QString& text) { return boundaries(text).size(); }
+qsizetype CharacterCount(const QString& text) {
+    return boundaries(text).size();
+}
 
 QString LeftCharacters(const QString& text, qsizetype count) {
     if (count <= 0)

@@ -19,7 +19,9 @@ Recordset::Recordset(sqlite3* db, const QString& statement) : db_(db) {
     step();
 }
 
-Recordset::~Recordset() { Close(); }
+Recordset::~Recordset() {
+    Close();
+}
 
 void Recordset::step() {
     const int rc = sqlite3_step(stmt_);
@@ -118,7 +120,9 @@ Database::Database(const QString& path, bool exclusive, bool readOnly, const QSt
     }
 }
 
-Database::~Database() { Close(); }
+Database::~Database() {
+    Close();
+}
 
 std::unique_ptr<Recordset> Database::OpenRecordset(const QString& statement) {
     if (!db_)

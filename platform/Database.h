@@ -13,8 +13,7 @@ struct sqlite3_stmt;
 // Any refusal of the database engine, carrying the engine's own message.
 class DatabaseError : public std::runtime_error {
 public:
-    explicit DatabaseError(const QString& message)
-        : std::runtime_error(message.toStdString()) {}
+    explicit DatabaseError(const QString& message) : std::runtime_error(message.toStdString()) {}
 };
 
 // One row at a time, first to last. Fields are looked up by column name; a Null

@@ -38,7 +38,9 @@ std::vector<ButtonDef> buttonsFor(int code) {
 
 } // namespace
 
-void SetMessageBoxResponder(MessageBoxResponder r) { responder() = std::move(r); }
+void SetMessageBoxResponder(MessageBoxResponder r) {
+    responder() = std::move(r);
+}
 
 int MsgBox(const QString& text, int style, const QString& title) {
     MessageBoxRequest request{text, style, title};

@@ -22,7 +22,7 @@ Load LoadProfile(const QString& path, CSimpleIniA& ini) {
     const QFileInfo info(path);
     if (!info.exists())
         return Load::Missing;
-    if (!info.isFile())
+    if (!info.isFile()) // a folder, pipe or device in its place
         return Load::Failed;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))

@@ -42,6 +42,7 @@ void require(bool ok, const QString& what) {
 } // namespace
 
 void BackUpAndCompact() {
+    reach("backup");
     const QString journal = LayoutFiles::Data + QStringLiteral("-journal");
     QFile::remove(BackupInProgress);
     require(QFile::exists(LayoutFiles::Data), QStringLiteral("data.vsk is missing"));
@@ -59,6 +60,11 @@ void BackUpAndCompact() {
         require(QFile::remove(LayoutFiles::Compacted), QStringLiteral("better.vsk stays"));
 
     {
+        // The database is never created by opening it, so the compaction
+        // target starts as an empty file, which reads as an empty database.
+        QFile target(LayoutFiles::Compacted);
+        require(target.open(QIODevice::NewOnly), QStringLiteral("cannot create better.vsk"));
+        target.close();
         Database source(LayoutFiles::Data, false, false, LayoutFiles::Connect);
         // The export copies rows table by table; the keys are checked in use.
         source.Execute(QStringLiteral("PRAGMA foreign_keys = OFF"));
@@ -81,7 +87,9 @@ void BackUpAndCompact() {
     SyncFolder(QStringLiteral("."));
 }
 
-void SetStartUpHook(std::function<void(const char*)> hook) { startUpHook() = std::move(hook); }
+void SetStartUpHook(std::function<void(const char*)> hook) {
+    startUpHook() = std::move(hook);
+}
 
 StartResult StartUp() {
     QPointer<FrmSplash> splash;

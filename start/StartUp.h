@@ -18,6 +18,7 @@ StartResult StartUp();
 // at every instant and the last good backup is never replaced by a bad one.
 void BackUpAndCompact();
 
-// Tests force a failure at a named step ("compacted": after the compaction,
-// before data.vsk is replaced) by throwing from this hook.
+// Tests look at a named step, or force a failure there by throwing: "backup"
+// (before anything is copied) and "compacted" (after the compaction, before
+// data.vsk is replaced).
 void SetStartUpHook(std::function<void(const char* step)> hook);

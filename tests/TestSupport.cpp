@@ -20,7 +20,9 @@ MessageRecorder::MessageRecorder() {
     });
 }
 
-MessageRecorder::~MessageRecorder() { SetMessageBoxResponder({}); }
+MessageRecorder::~MessageRecorder() {
+    SetMessageBoxResponder({});
+}
 
 QStringList MessageRecorder::texts() const {
     QStringList list;
@@ -29,8 +31,12 @@ QStringList MessageRecorder::texts() const {
     return list;
 }
 
-QString DeliveredDatabase() { return QStringLiteral(VESK_DELIVERED_DB); }
-QString DeliveredSettings() { return QStringLiteral(VESK_DELIVERED_INI); }
+QString DeliveredDatabase() {
+    return QStringLiteral(VESK_DELIVERED_DB);
+}
+QString DeliveredSettings() {
+    return QStringLiteral(VESK_DELIVERED_INI);
+}
 
 AppFolderFixture::AppFolderFixture(bool withDatabase, bool withSettings) {
     if (!dir_.isValid())
@@ -49,7 +55,9 @@ AppFolderFixture::~AppFolderFixture() {
     SetAppPath(QString());
 }
 
-QString AppFolderFixture::file(const QString& name) const { return QDir(path()).filePath(name); }
+QString AppFolderFixture::file(const QString& name) const {
+    return QDir(path()).filePath(name);
+}
 
 void AppFolderFixture::OpenLayoutDatabase() {
     LayoutWorkspace = &DefaultWorkspace();
@@ -64,7 +72,9 @@ void AppFolderFixture::CloseLayoutDatabase() {
     LayoutWorkspace = nullptr;
 }
 
-void AppFolderFixture::Exec(const QString& sql) { LayoutDatabase->Execute(sql); }
+void AppFolderFixture::Exec(const QString& sql) {
+    LayoutDatabase->Execute(sql);
+}
 
 qlonglong AppFolderFixture::Scalar(const QString& sql) {
     auto rs = LayoutDatabase->OpenRecordset(sql);

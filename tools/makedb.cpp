@@ -48,8 +48,8 @@ int main(int argc, char** argv) {
     sqlite3* db = nullptr;
     const QByteArray file = path.toUtf8();
     const QByteArray key = Database::PasswordOf(LayoutFiles::Connect).toUtf8();
-    int rc = sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                             nullptr);
+    int rc =
+        sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_key(db, key.constData(), int(key.size()));
     char* err = nullptr;

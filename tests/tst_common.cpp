@@ -1,0 +1,211 @@
+// Number conversions, the statement catalogue, coded messages and character
+// counting: the rules every screen relies on.
+#include "TestSupport.h"
+#include "common/Messages.h"
+#include "common/Numbers.h"
+#include "common/Statements.h"
+#include "common/TextUnits.h"
+
+#include <QtTest>
+
+class TestCommon : public QObject {
+    Q_OBJECT
+private slots:
+    void textToDouble_data();
+    void textToDouble();
+    void textToInt16_data();
+    void textToInt16();
+    void doubleToText_data();
+    void doubleToText();
+    void catalogueTexts();
+    void typedNumbersNeverChangeAStatement();
+    void quotesAreDoubled();
+    void messageStyleAndText_data();
+    void messageStyleAndText();
+    void charactersAreGraphemes();
+};
+
+void TestCommon::textToDouble_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<double>("value");
+    QTest::newRow("plain") << "1.5" << true << 1.5;
+    QTest::newRow("blanks and sign") << "  -2 " << true << -2.0;
+    QTest::newRow("plus") << "+3" << true << 3.0;
+    QTest::newRow("leading point") << ".25" << true << 0.25;
+    QTest::newRow("trailing point") << "4." << true << 4.0;
+    QTest::newRow("exponent") << "1.5e2" << true << 150.0;
+    QTest::newRow("tab") << "\t7\t" << true << 7.0;
+    QTest::newRow("empty") << "" << false << 0.0;
+    QTest::newRow("blank") << "  " << false << 0.0;
+    QTest::newRow("letters") << "abc" << false << 0.0;
+    QTest::newRow("inf") << "inf" << false << 0.0;
+    QTest::newRow("infinity") << "-Infinity" << false << 0.0;
+    QTest::newRow("nan") << "nan" << false << 0.0;
+    QTest::newRow("hex") << "0x10" << false << 0.0;
+    QTest::newRow("overflow") << "1e999" << false << 0.0;
+    QTest::newRow("two points") << "1.2.3" << false << 0.0;
+    QTest::newRow("comma") << "1,5" << false << 0.0;
+    QTest::newRow("inner blank") << "1 5" << false << 0.0;
+    QTest::newRow("full-width digits") << "１２" << false << 0.0;
+    QTest::newRow("statement") << "1); delete from moji; --" << false << 0.0;
+}
+
+void TestCommon::textToDouble() {
+    QFETCH(QString, text);
+    QFETCH(bool, ok);
+    QFETCH(double, value);
+    QCOMPARE(IsNumber(text), ok);
+    if (ok) {
+        QCOMPARE(TextToDouble(text), value);
+        QCOMPARE(NumericLiteral(text), text.trimmed());
+    } else {
+        QVERIFY_THROWS_EXCEPTION(ConversionError, TextToDouble(text));
+        QVERIFY_THROWS_EXCEPTION(ConversionError, NumericLiteral(text));
+    }
+}
+
+void TestCommon::textToInt16_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<int>("value");
+    QTest::newRow("2.5 to even") << "2.5" << true << 2;
+    QTest::newRow("3.5 to even") << "3.5" << true << 4;
+    QTest::newRow("-2.5 to even") << "-2.5" << true << -2;
+    QTest::newRow("2.51 up") << "2.51" << true << 3;
+    QTest::newRow("upper limit") << "32767" << true << 32767;
+    QTest::newRow("lower limit") << "-32768" << true << -32768;
+    QTest::newRow("rounds into range") << "32767.4" << true << 32767;
+    QTest::newRow("rounds out of range") << "32767.5" << false << 0;
+    QTest::newRow("40000") << "40000" << false << 0;
+    QTest::newRow("below") << "-32769" << false << 0;
+    QTest::newRow("letters") << "x" << false << 0;
+}
+
+void TestCommon::textToInt16() {
+    QFETCH(QString, text);
+    QFETCH(bool, ok);
+    QFETCH(int, value);
+    if (ok)
+        QCOMPARE(int(TextToInt16(text)), value);
+    else
+        QVERIFY_THROWS_EXCEPTION(ConversionError, TextToInt16(text));
+}
+
+void TestCommon::doubleToText_data() {
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("1.5") << 1.5 << "1.5";
+    QTest::newRow("zero") << 0.0 << "0";
+    QTest::newRow("negative zero") << -0.0 << "0";
+    QTest::newRow("-2") << -2.0 << "-2";
+    QTest::newRow("-0.75") << -0.75 << "-0.75";
+    QTest::newRow("100/33") << 100.0 / 33.0 << "3.03030303030303";
+    QTest::newRow("10.5") << 10.5 << "10.5";
+    QTest::newRow("0.1+0.2") << 0.1 + 0.2 << "0.3";
+    QTest::newRow("large") << 123456789012345.0 << "123456789012345";
+}
+
+void TestCommon::doubleToText() {
+    QFETCH(double, value);
+    QFETCH(QString, text);
+    QCOMPARE(DoubleToText(value), text);
+    // The text reads back as the value, up to 15 significant digits.
+    QVERIFY(qAbs(TextToDouble(DoubleToText(value)) - value) <= 1e-14 * qMax(1.0, qAbs(value)));
+}
+
+void TestCommon::catalogueTexts() {
+    using namespace Statements;
+    QCOMPARE(MaxId("template", "template_id"),
+             QString("select max(template.template_id) as max_id from template"));
+    QCOMPARE(InsertTemplate("4"), QString("insert into template (template_id) select 4"));
+    QCOMPARE(SelectTemplates(), QString("select * from template"));
+    QCOMPARE(SelectTemplate("3"), QString("select * from template where template_id = 3"));
+    QCOMPARE(UpdateTemplateName("A", "3"),
+             QString("update template set template_name = 'A' where template_id = 3"));
+    QCOMPARE(DeleteTemplate("3"), QString("delete from template where template_id = 3"));
+    QCOMPARE(SelectPagesById("5"),
+             QString("select * from page where template_id = 5 order by page_id"));
+    QCOMPARE(SelectPagesByNo("5"),
+             QString("select * from page where template_id = 5 order by page_no"));
+    QCOMPARE(InsertPage("12", "5", "2", 0, 1),
+             QString("insert into page ( page_id, template_id, page_no, paper_direction, "
+                     "paper_size) select 12, 5, 2 ,0 ,1"));
+    QCOMPARE(UpdatePage("2", 0, 3, "15"),
+             QString("update page set page_no = 2 ,paper_direction = 0 ,paper_size = 3 where "
+                     "page_id = 15"));
+    QCOMPARE(DeletePage("15"), QString("delete from page where page_id = 15"));
+    QCOMPARE(SelectItemsOrdered("12"),
+             QString("select * from moji where page_id = 12 order by moji_id"));
+    QCOMPARE(SelectItems("12"), QString("select * from moji where page_id = 12"));
+    QCOMPARE(DeleteItems("12"), QString("delete from moji where page_id = 12"));
+    QCOMPARE(InsertItem("12", "7", "ABC", "10.5", "20", "80", "35", "10", "1", 0),
+             QString("insert into moji ( moji_id, page_id, moji, p_size, p_left, p_right, p_top, "
+                     "p_col_count, p_row_count, p_position) select 12, 7, 'ABC' ,10.5 ,20 ,80 "
+                     ",35 ,10 ,1 ,0"));
+    // No alignment chosen is pasted as -1; typed blanks around a number drop.
+    QVERIFY(InsertItem("1", "2", "x", " 9 ", "1", "2", "3", "4", "5", -1)
+                .endsWith(",9 ,1 ,2 ,3 ,4 ,5 ,-1"));
+}
+
+void TestCommon::typedNumbersNeverChangeAStatement() {
+    using namespace Statements;
+    const QString attack = QStringLiteral("1); delete from moji; --");
+    QVERIFY_THROWS_EXCEPTION(ConversionError, InsertPage("1", "1", attack, 0, 0));
+    QVERIFY_THROWS_EXCEPTION(ConversionError, UpdatePage(attack, 0, 0, "1"));
+    QVERIFY_THROWS_EXCEPTION(ConversionError,
+                             InsertItem("1", "1", "x", "10", attack, "1", "1", "1", "1", 0));
+    QVERIFY_THROWS_EXCEPTION(ConversionError,
+                             InsertItem("1", "1", "x", "inf", "1", "1", "1", "1", "1", 0));
+    QVERIFY_THROWS_EXCEPTION(ConversionError, SelectTemplate("1 or 1=1"));
+}
+
+void TestCommon::quotesAreDoubled() {
+    QCOMPARE(Statements::UpdateTemplateName("O'Hara", "1"),
+             QString("update template set template_name = 'O''Hara' where template_id = 1"));
+    QVERIFY(Statements::InsertItem("1", "1", "'御中'", "1", "1", "1", "1", "1", "1", 0)
+                .contains("select 1, 1, '''御中''' ,1"));
+}
+
+void TestCommon::messageStyleAndText_data() {
+    QTest::addColumn<QString>("coded");
+    QTest::addColumn<int>("style");
+    QTest::newRow("notice 000") << Msg::BadInput << 4096;
+    QTest::newRow("failure 020") << Msg::GeneralFailure << 4096;
+    QTest::newRow("question 410") << Msg::ConfirmDelete << 4096 + 4;
+    QTest::newRow("third default") << "322x" << 4096 + 3 + 512;
+    QTest::newRow("fourth default") << "233x" << 4096 + 2 + 768;
+    QTest::newRow("unknown digits") << "909x" << 4096;
+}
+
+void TestCommon::messageStyleAndText() {
+    QFETCH(QString, coded);
+    QFETCH(int, style);
+    MessageRecorder recorder;
+    recorder.answer = IdNo;
+    QCOMPARE(ShowMessage("テンプレート", QString(), coded), qint16(IdNo));
+    QCOMPARE(recorder.shown.size(), 1);
+    const MessageBoxRequest& r = recorder.shown.first();
+    QCOMPARE(r.style, style);
+    QCOMPARE(r.title, QString("VESK"));
+    QCOMPARE(r.text, "テンプレート" + coded.mid(3) + "\r");
+}
+
+void TestCommon::charactersAreGraphemes() {
+    MessageRecorder recorder;
+    // A body longer than 100 characters shows its first 100.
+    const QString body = QString(99, u'あ') + QStringLiteral("𠮷いう");
+    ShowMessage(QString(), QStringLiteral("後"), "020" + body);
+    QCOMPARE(recorder.shown.first().text, QString(99, u'あ') + "𠮷" + "\r" + "後");
+
+    // A surrogate pair, a variation sequence and a combining mark count as one.
+    const QString text = QStringLiteral("𠮷葛\U000E0100か\u3099x");
+    QCOMPARE(CharacterCount(text), 4);
+    QCOMPARE(SplitCharacters(text, 3),
+             QStringList({QStringLiteral("𠮷葛\U000E0100か\u3099"), QStringLiteral("x")}));
+    QCOMPARE(LeftCharacters(text, 2), QStringLiteral("𠮷葛\U000E0100"));
+    QCOMPARE(SplitCharacters(QString(), 3), QStringList());
+}
+
+QTEST_MAIN(TestCommon)
+#include "tst_common.moc"

@@ -1,0 +1,249 @@
+// The start-up sequence on a temporary application folder: backup,
+// compaction, the exclusive open, the single instance, and what every
+// failure leaves behind.
+#include "TestSupport.h"
+#include "common/AppFolder.h"
+#include "common/Globals.h"
+#include "common/LayoutFiles.h"
+#include "common/Messages.h"
+#include "common/Program.h"
+#include "common/Statements.h"
+#include "platform/Database.h"
+#include "platform/Engine.h"
+#include "screens/FrmSplash.h"
+#include "start/StartUp.h"
+#include "templates/FrmMenu.h"
+
+#include <QProcess>
+#include <QtTest>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+// Puts two templates into the folder's data.vsk.
+void fill(AppFolderFixture& app) {
+    app.OpenLayoutDatabase();
+    app.Exec(Statements::InsertTemplate("1"));
+    app.Exec(Statements::UpdateTemplateName("見積書", "1"));
+    app.Exec(Statements::InsertTemplate("2"));
+    app.CloseLayoutDatabase();
+}
+
+// What a keyed reader outside the program finds in `file`.
+QString templatesIn(const QString& file) {
+    int code = 0;
+    return RunSqlcipherShell(file,
+                             "PRAGMA key='4817k205';\nselect group_concat(template_id || ':' || "
+                             "template_name, ',') from template;\n",
+                             &code)
+        .trimmed();
+}
+
+template <class T> T* findScreen() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* s = qobject_cast<T*>(w))
+            return s;
+    return nullptr;
+}
+
+// Ends what an in-process start left running.
+void endRun() {
+    if (LayoutWorkspace)
+        LayoutWorkspace->Close();
+    LayoutWorkspace = nullptr;
+    LayoutDatabase = nullptr;
+    ReleaseSingleInstance();
+    for (QWidget* w : QApplication::topLevelWidgets())
+        delete w;
+    SetStartUpHook({});
+}
+
+bool folderLockedByAnother(const QString& folder) {
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    ::close(fd);
+    return locked;
+}
+
+} // namespace
+
+class TestStartUp : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { endRun(); }
+    void normalStart();
+    void missingDatabase();
+    void staleCompactionIsRebuilt();
+    void failureBeforeReplacementKeepsACompleteDatabase();
+    void damagedDatabaseKeepsTheLastGoodBackup();
+    void secondCopyEndsSilently();
+};
+
+void TestStartUp::normalStart() {
+    AppFolderFixture app;
+    fill(app);
+    const QByteArray before = readAll(app.file(LayoutFiles::Data));
+    QDir::setCurrent(QDir::tempPath()); // started from elsewhere, as from a shortcut
+    MessageRecorder recorder;
+    bool splashOnView = false;
+    SetStartUpHook([&](const char* step) {
+        if (QByteArray(step) == "backup") {
+            FrmSplash* splash = findScreen<FrmSplash>();
+            splashOnView = splash && splash->isVisible();
+        }
+    });
+
+    QCOMPARE(StartUp(), StartResult::Running);
+    QVERIFY(splashOnView);
+    QVERIFY(recorder.shown.isEmpty());
+    QVERIFY(!findScreen<FrmSplash>());
+    FrmMenu* menu = findScreen<FrmMenu>();
+    QVERIFY(menu && menu->isVisible());
+    QCOMPARE(QDir::currentPath(), QDir(app.path()).canonicalPath());
+
+    QCOMPARE(readAll(app.file(LayoutFiles::Backup)), before);
+    QVERIFY(!QFile::exists(app.file(LayoutFiles::Compacted)));
+    QCOMPARE(QDir(app.path()).entryList({"*.new", "better*"}, QDir::Files), QStringList());
+    // The open database is the run's, and its rows are all there.
+    auto rs = LayoutDatabase->OpenRecordset("select count(*) as n from template");
+    QCOMPARE(rs->Field("n").toInt(), 2);
+    rs->Close();
+
+    endRun();
+    QCOMPARE(templatesIn(app.file(LayoutFiles::Data)), QString("1:見積書,2:"));
+    int code = 0;
+    const QString unkeyed =
+        RunSqlcipherShell(app.file(LayoutFiles::Data), "select count(*) from template;\n", &code);
+    QVERIFY2(unkeyed.contains("not a database"), qPrintable(unkeyed));
+}
+
+void TestStartUp::missingDatabase() {
+    AppFolderFixture app(false, true);
+    MessageRecorder recorder;
+    QCOMPARE(StartUp(), StartResult::Failed);
+    QCOMPARE(recorder.texts(), QStringList{"処理中、異常が発生しました。\r"});
+    QVERIFY(!QFile::exists(app.file(LayoutFiles::Backup)));
+    QVERIFY(!findScreen<FrmSplash>());
+    QVERIFY(!findScreen<FrmMenu>());
+    // The failed start let go of the folder: the next one may run.
+    QVERIFY(!folderLockedByAnother(app.path()));
+}
+
+void TestStartUp::staleCompactionIsRebuilt() {
+    AppFolderFixture app;
+    fill(app);
+    writeAll(app.file(LayoutFiles::Compacted), "left over from a start that died");
+    MessageRecorder recorder;
+    QCOMPARE(StartUp(), StartResult::Running);
+    QVERIFY(recorder.shown.isEmpty());
+    QVERIFY(!QFile::exists(app.file(LayoutFiles::Compacted)));
+    endRun();
+    QCOMPARE(templatesIn(app.file(LayoutFiles::Data)), QString("1:見積書,2:"));
+}
+
+void TestStartUp::failureBeforeReplacementKeepsACompleteDatabase() {
+    AppFolderFixture app;
+    fill(app);
+    const QByteArray before = readAll(app.file(LayoutFiles::Data));
+    MessageRecorder recorder;
+    SetStartUpHook([](const char* step) {
+        if (QByteArray(step) == "compacted")
+            throw std::runtime_error("the power went off");
+    });
+    QCOMPARE(StartUp(), StartResult::Failed);
+    QCOMPARE(recorder.texts(), QStringList{"処理中、異常が発生しました。\r"});
+    QCOMPARE(readAll(app.file(LayoutFiles::Data)), before);
+    QCOMPARE(readAll(app.file(LayoutFiles::Backup)), before);
+    QCOMPARE(templatesIn(app.file(LayoutFiles::Data)), QString("1:見積書,2:"));
+
+    // The next start removes what was left half-way and succeeds.
+    SetStartUpHook({});
+    QCOMPARE(StartUp(), StartResult::Running);
+    QCOMPARE(recorder.shown.size(), 1);
+    endRun();
+    QVERIFY(!QFile::exists(app.file(LayoutFiles::Compacted)));
+    QCOMPARE(templatesIn(app.file(LayoutFiles::Data)), QString("1:見積書,2:"));
+}
+
+void TestStartUp::damagedDatabaseKeepsTheLastGoodBackup() {
+    AppFolderFixture app;
+    fill(app);
+    MessageRecorder recorder;
+    QCOMPARE(StartUp(), StartResult::Running);
+    endRun();
+    const QByteArray goodBackup = readAll(app.file(LayoutFiles::Backup));
+    QVERIFY(!goodBackup.isEmpty());
+
+    writeAll(app.file(LayoutFiles::Data), QByteArray(4096, 'x'));
+    QCOMPARE(StartUp(), StartResult::Failed);
+    QCOMPARE(recorder.texts(), QStringList{"処理中、異常が発生しました。\r"});
+    QCOMPARE(readAll(app.file(LayoutFiles::Backup)), goodBackup);
+    QCOMPARE(readAll(app.file(LayoutFiles::Data)), QByteArray(4096, 'x'));
+    QCOMPARE(templatesIn(app.file(LayoutFiles::Backup)), QString("1:見積書,2:"));
+}
+
+void TestStartUp::secondCopyEndsSilently() {
+    AppFolderFixture app;
+    fill(app);
+    const QString program = CopyProgramInto(app.path());
+    QTemporaryDir elsewhere;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    auto start = [&](QProcess& p) {
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(elsewhere.path());
+        p.start(program, {});
+        QVERIFY(p.waitForStarted());
+    };
+
+    // The first copy, started from another folder, works on its own folder.
+    QProcess first;
+    start(first);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(app.file(LayoutFiles::Backup)) &&
+                                 folderLockedByAnother(app.path()) &&
+                                 !QFile::exists(app.file(LayoutFiles::Compacted)),
+                             20000);
+    QTest::qWait(300);
+    QVERIFY(QDir(elsewhere.path()).isEmpty());
+    const QByteArray data = readAll(app.file(LayoutFiles::Data));
+    const QByteArray backup = readAll(app.file(LayoutFiles::Backup));
+
+    // A second copy ends at once, with no message (one would wait for an
+    // answer forever) and no file touched.
+    QProcess second;
+    start(second);
+    QVERIFY(second.waitForFinished(10000));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(readAll(app.file(LayoutFiles::Data)), data);
+    QCOMPARE(readAll(app.file(LayoutFiles::Backup)), backup);
+    QCOMPARE(first.state(), QProcess::Running);
+
+    // After the first copy dies, the lock is gone with it.
+    first.kill();
+    QVERIFY(first.waitForFinished(10000));
+    QVERIFY(!folderLockedByAnother(app.path()));
+    QProcess third;
+    start(third);
+    QTRY_VERIFY_WITH_TIMEOUT(folderLockedByAnother(app.path()), 20000);
+    QVERIFY(!third.waitForFinished(1000));
+    third.kill();
+    third.waitForFinished(10000);
+    QCOMPARE(templatesIn(app.file(LayoutFiles::Data)), QString("1:見積書,2:"));
+}
+
+QTEST_MAIN(TestStartUp)
+#include "tst_startup.moc"
