@@ -1,0 +1,142 @@
+// Loading and writing the settings file: what reaches the globals, which
+// messages the user sees, and what a write keeps.
+#include "TestSupport.h"
+#include "common/ErrorTrap.h"
+#include "common/Globals.h"
+#include "common/Messages.h"
+#include "common/Settings.h"
+
+#include <QtTest>
+
+namespace {
+
+void writeIni(const QString& path, const QByteArray& text) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text);
+}
+
+QByteArray readIni(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void setGlobals(double v) {
+    OffsetLeft = OffsetTop = DefaultFontSize = v;
+    DefaultColCount = DefaultRowCount = DefaultAlign = qint16(v);
+}
+
+// The menu's activation: the load inside the general failure trap.
+void loadAsTheMenuDoes() { Trap(Msg::GeneralFailure, [] { LoadSettings(); }); }
+
+const QString ReadFailed = QStringLiteral("設定ファイル読み込みに失敗しました。\r");
+const QString General = QStringLiteral("処理中、異常が発生しました。\r");
+
+} // namespace
+
+class TestSettings : public QObject {
+    Q_OBJECT
+private slots:
+    void load_data();
+    void load();
+    void writeCreatesAndKeeps();
+    void failedWriteIsReportedAndTheNextKeyGoesOn();
+};
+
+void TestSettings::load_data() {
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QStringList>("messages");
+    // left, top, font, col, row, align after the load (globals start at 9).
+    QTest::addColumn<QList<double>>("values");
+    QTest::newRow("complete")
+        << QByteArray("[limit]\nleft=1.5\ntop=-0.5\n[default]\nfont=10.5\ncol=20\nrow=2\nalign=1\n")
+        << QStringList() << QList<double>{1.5, -0.5, 10.5, 20, 2, 1};
+    QTest::newRow("names in other case, blanks around values")
+        << QByteArray("[LIMIT]\r\nLeft = 1 \r\nTOP=\t2\r\n[Default]\r\nFont=3\r\nCOL=4\r\nrow=5\r\n"
+                      "align=2\r\n")
+        << QStringList() << QList<double>{1, 2, 3, 4, 5, 2};
+    QTest::newRow("col missing")
+        << QByteArray("[limit]\nleft=1.5\ntop=-0.5\n[default]\nfont=10.5\nrow=2\nalign=1\n")
+        << QStringList{ReadFailed, General} << QList<double>{1.5, -0.5, 10.5, 9, 9, 9};
+    QTest::newRow("empty value")
+        << QByteArray("[limit]\nleft=\ntop=1\n[default]\nfont=1\ncol=1\nrow=1\nalign=1\n")
+        << QStringList{ReadFailed, General} << QList<double>{9, 9, 9, 9, 9, 9};
+    QTest::newRow("2.5 loads as 2, 3.5 as 4")
+        << QByteArray("[limit]\nleft=0\ntop=0\n[default]\nfont=1\ncol=2.5\nrow=3.5\nalign=0\n")
+        << QStringList() << QList<double>{0, 0, 1, 2, 4, 0};
+    QTest::newRow("40000 fails at col")
+        << QByteArray("[limit]\nleft=0\ntop=0\n[default]\nfont=1\ncol=40000\nrow=3\nalign=0\n")
+        << QStringList{General} << QList<double>{0, 0, 1, 9, 9, 9};
+    QTest::newRow("not a number")
+        << QByteArray("[limit]\nleft=0x10\ntop=0\n[default]\nfont=1\ncol=1\nrow=3\nalign=0\n")
+        << QStringList{General} << QList<double>{9, 9, 9, 9, 9, 9};
+    QTest::newRow("infinite")
+        << QByteArray("[limit]\nleft=1\ntop=1e999\n[default]\nfont=1\ncol=1\nrow=3\nalign=0\n")
+        << QStringList{General} << QList<double>{1, 9, 9, 9, 9, 9};
+    QTest::newRow("a key twice: the first counts")
+        << QByteArray("[limit]\nleft=1\nleft=2\ntop=1\n[default]\nfont=1\ncol=1\nrow=3\nalign=0\n")
+        << QStringList() << QList<double>{1, 1, 1, 1, 3, 0};
+}
+
+void TestSettings::load() {
+    QFETCH(QByteArray, ini);
+    QFETCH(QStringList, messages);
+    QFETCH(QList<double>, values);
+    AppFolderFixture app(false, false);
+    writeIni(app.file("vesk.ini"), ini);
+    setGlobals(9);
+    MessageRecorder recorder;
+    loadAsTheMenuDoes();
+    QCOMPARE(recorder.texts(), messages);
+    QCOMPARE(QList<double>({OffsetLeft, OffsetTop, DefaultFontSize, double(DefaultColCount),
+                            double(DefaultRowCount), double(DefaultAlign)}),
+             values);
+}
+
+void TestSettings::writeCreatesAndKeeps() {
+    AppFolderFixture app(false, false);
+    MessageRecorder recorder;
+    // No file: each activation shows both messages and keeps the globals.
+    setGlobals(0);
+    loadAsTheMenuDoes();
+    loadAsTheMenuDoes();
+    QCOMPARE(recorder.texts(), QStringList({ReadFailed, General, ReadFailed, General}));
+    QCOMPARE(OffsetLeft, 0.0);
+    QVERIFY(!QFile::exists(app.file("vesk.ini")));
+
+    recorder.shown.clear();
+    writeIni(app.file("vesk.ini"), "; printer offsets\n[limit]\n; measured on the office printer\n"
+                                   "left=0\nextra=keep me\n[other]\nx=1\n");
+    WriteSetting("limit", "left", "1.5");
+    WriteSetting("limit", "top", "-2");
+    WriteSetting("default", "font", "10.5");
+    WriteSetting("default", "col", "20");
+    WriteSetting("default", "row", "1");
+    WriteSetting("default", "align", "0");
+    QVERIFY(recorder.shown.isEmpty());
+    const QByteArray text = readIni(app.file("vesk.ini"));
+    QVERIFY2(text.contains("; measured on the office printer\nleft=1.5\n"), text.constData());
+    QVERIFY(text.contains("extra=keep me"));
+    QVERIFY(text.contains("[other]\nx=1"));
+    loadAsTheMenuDoes();
+    QVERIFY(recorder.shown.isEmpty());
+    QCOMPARE(OffsetLeft, 1.5);
+    QCOMPARE(OffsetTop, -2.0);
+    QCOMPARE(DefaultFontSize, 10.5);
+    QCOMPARE(DefaultColCount, qint16(20));
+}
+
+void TestSettings::failedWriteIsReportedAndTheNextKeyGoesOn() {
+    AppFolderFixture app(false, false);
+    // A folder in place of the file: it can be neither read nor replaced.
+    QVERIFY(QDir(app.path()).mkdir("vesk.ini"));
+    MessageRecorder recorder;
+    WriteSetting("limit", "left", "1");
+    WriteSetting("limit", "top", "1");
+    QCOMPARE(recorder.texts(), QStringList({"設定ファイル書き込みに失敗しました。\r",
+                                            "設定ファイル書き込みに失敗しました。\r"}));
+    QVERIFY(QFileInfo(app.file("vesk.ini")).isDir());
+}
+
+QTEST_MAIN(TestSettings)
+#include "tst_settings.moc"
