@@ -90,6 +90,7 @@ private slots:
     void failureBeforeReplacementKeepsACompleteDatabase();
     void damagedDatabaseKeepsTheLastGoodBackup();
     void secondCopyEndsSilently();
+    void interruptedWriteIsRolledBackBeforeTheBackup();
 };
 
 void TestStartUp::normalStart() {
@@ -242,6 +243,37 @@ void TestStartUp::secondCopyEndsSilently() {
     QVERIFY(!third.waitForFinished(1000));
     third.kill();
     third.waitForFinished(10000);
+    QCOMPARE(templatesIn(app.file(LayoutFiles::Data)), QString("1:見積書,2:"));
+}
+
+void TestStartUp::interruptedWriteIsRolledBackBeforeTheBackup() {
+    AppFolderFixture app;
+    fill(app);
+    // Another writer dies in the middle of a large transaction that has
+    // already spilled pages into data.vsk, leaving its journal behind.
+    const qint64 consistentSize = QFileInfo(app.file(LayoutFiles::Data)).size();
+    QProcess writer;
+    writer.start("sqlcipher", {"-batch", app.file(LayoutFiles::Data)});
+    QVERIFY(writer.waitForStarted());
+    writer.write("PRAGMA key='4817k205';\nPRAGMA cache_size=10;\nBEGIN;\n"
+                 "WITH RECURSIVE n(i) AS (SELECT 10 UNION ALL SELECT i+1 FROM n WHERE i<20000) "
+                 "INSERT INTO template SELECT i, printf('%0500d', i) FROM n;\n");
+    const QString journal = app.file(LayoutFiles::Data + "-journal");
+    const qint64 size = QFileInfo(app.file(LayoutFiles::Data)).size();
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(app.file(LayoutFiles::Data)).size() > size + 200000, 30000);
+    QCOMPARE(writer.state(), QProcess::Running);
+    QVERIFY(QFile::exists(journal) && QFileInfo(journal).size() > 0);
+    writer.kill();
+    writer.waitForFinished();
+
+    MessageRecorder recorder;
+    QCOMPARE(StartUp(), StartResult::Running);
+    endRun();
+    QVERIFY(recorder.shown.isEmpty());
+    // The backup is the database as it was before the interrupted write
+    // (rolled back pages are encrypted anew, so only their number is equal).
+    QCOMPARE(QFileInfo(app.file(LayoutFiles::Backup)).size(), consistentSize);
+    QCOMPARE(templatesIn(app.file(LayoutFiles::Backup)), QString("1:見積書,2:"));
     QCOMPARE(templatesIn(app.file(LayoutFiles::Data)), QString("1:見積書,2:"));
 }
 
