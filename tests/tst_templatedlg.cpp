@@ -1,0 +1,302 @@
+// The template dialog driven as a user does: listing, choosing, copying and
+// deleting templates, and what each failure leaves behind.
+#include "TestSupport.h"
+#include "common/Globals.h"
+#include "common/LayoutDb.h"
+#include "common/Statements.h"
+#include "pages/FrmPage.h"
+#include "platform/Database.h"
+#include "templates/FrmMenu.h"
+#include "templates/FrmTemplateDlg.h"
+
+#include <QListWidget>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+template <class T> QList<T*> screens() {
+    QList<T*> found;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* s = qobject_cast<T*>(w); s && s->isVisible())
+            found.append(s);
+    return found;
+}
+
+void closeAll() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        delete w;
+}
+
+struct Dialog {
+    QPointer<FrmTemplateDlg> form = new FrmTemplateDlg;
+    Dialog() {
+        form->show();
+        QApplication::processEvents();
+    }
+    QListWidget* list() const { return form->findChild<QListWidget*>("LstPreview"); }
+    QStringList entries() const {
+        QStringList texts;
+        for (int i = 0; i < list()->count(); ++i)
+            texts.append(list()->item(i)->text());
+        return texts;
+    }
+    void select(int row) const {
+        list()->setCurrentRow(row);
+        list()->item(row)->setSelected(true);
+    }
+    void ok() const { QTest::mouseClick(form->findChild<QPushButton*>("CmdOK"), Qt::LeftButton); }
+};
+
+// A page dump, in page id order: "no/direction/size:" then its items.
+QStringList dumpTemplate(AppFolderFixture& app, const QString& templateId) {
+    QStringList out;
+    auto pages = LayoutDatabase->OpenRecordset(Statements::SelectPagesById(templateId));
+    QStringList pageIds;
+    while (!pages->EOF_()) {
+        pageIds.append(FieldNumberText(*pages, "page_id"));
+        out.append(QString("%1/%2/%3:")
+                       .arg(FieldNumberText(*pages, "page_no"),
+                            FieldNumberText(*pages, "paper_direction"),
+                            FieldNumberText(*pages, "paper_size")));
+        pages->MoveNext();
+    }
+    pages->Close();
+    for (int i = 0; i < pageIds.size(); ++i) {
+        auto items = LayoutDatabase->OpenRecordset(Statements::SelectItemsOrdered(pageIds[i]));
+        while (!items->EOF_()) {
+            QStringList v{FieldText(*items, "moji")};
+            for (const char* c : {"p_size", "p_left", "p_right", "p_top", "p_col_count",
+                                  "p_row_count", "p_position"})
+                v.append(FieldNumberText(*items, c));
+            out[i] += " [" + v.join('|') + "]";
+            items->MoveNext();
+        }
+    }
+    Q_UNUSED(app);
+    return out;
+}
+
+// Template `id` named `name` with `pages` pages of `items` items each.
+void makeTemplate(AppFolderFixture& app, int id, const QString& name, int pages, int items) {
+    app.Exec(Statements::InsertTemplate(QString::number(id)));
+    app.Exec(Statements::UpdateTemplateName(name, QString::number(id)));
+    for (int p = 1; p <= pages; ++p) {
+        const QString pageId = QString::number(NextId("page", "page_id"));
+        app.Exec(Statements::InsertPage(pageId, QString::number(id), QString::number(31 - p),
+                                        qint16(p % 2), qint16(p % 5)));
+        for (int i = 1; i <= items; ++i)
+            app.Exec(Statements::InsertItem(QString::number(NextId("moji", "moji_id")), pageId,
+                                            QString("'%1' 御中 %2").arg(p).arg(i), "10.5",
+                                            "3.03030303030303", QString::number(20 + i), "35", "10",
+                                            "2", qint16(i % 3)));
+    }
+}
+
+} // namespace
+
+class TestTemplateDlg : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { closeAll(); }
+    void emptyListAndOk();
+    void entriesActOnTheirOwnIds();
+    void deleteAnsweredNoThenYes();
+    void deletedHighestTemplateLeavesNothingToANewOne();
+    void copyWithoutPages();
+    void copyOfThirtyPagesIsIdentical();
+    void tooManyPagesLeaveNoTrace();
+    void otherModesOnlyChoose();
+    void cancelReturnsToTheMenu();
+};
+
+void TestTemplateDlg::emptyListAndOk() {
+    AppFolderFixture app;
+    app.OpenLayoutDatabase();
+    TemplateMode = 2;
+    Dialog d;
+    QCOMPARE(d.entries(), QStringList());
+    MessageRecorder recorder;
+    d.ok();
+    QCOMPARE(recorder.texts(), QStringList{"テンプレートが選択されていません。\r"});
+    QCOMPARE(recorder.shown.first().style, 4096);
+    QVERIFY(d.form->isVisible());
+    QCOMPARE(QApplication::focusWidget(), d.list());
+}
+
+void TestTemplateDlg::entriesActOnTheirOwnIds() {
+    AppFolderFixture app;
+    app.OpenLayoutDatabase();
+    makeTemplate(app, 3, "請求書", 0, 0);
+    makeTemplate(app, 7, "請求書", 0, 0);
+    TemplateMode = 2;
+    {
+        Dialog d;
+        QCOMPARE(d.entries(), QStringList({"請求書", "請求書"}));
+        d.select(1);
+        d.ok();
+        QApplication::processEvents();
+        QCOMPARE(CurrentTemplateId, QString("7"));
+        QCOMPARE(screens<FrmPage>().size(), 1);
+        QTRY_VERIFY(d.form.isNull()); // the dialog closed and was released
+    }
+    closeAll();
+    {
+        // A double-click does what OK does.
+        Dialog d;
+        const QRect r = d.list()->visualItemRect(d.list()->item(0));
+        // A double click: a press and release, then the second press.
+        QTest::mouseClick(d.list()->viewport(), Qt::LeftButton, {}, r.center());
+        QTest::mouseDClick(d.list()->viewport(), Qt::LeftButton, {}, r.center());
+        QApplication::processEvents();
+        QCOMPARE(CurrentTemplateId, QString("3"));
+        QCOMPARE(screens<FrmPage>().size(), 1);
+    }
+}
+
+void TestTemplateDlg::deleteAnsweredNoThenYes() {
+    AppFolderFixture app;
+    app.OpenLayoutDatabase();
+    makeTemplate(app, 1, "O'Brien商事", 2, 3);
+    makeTemplate(app, 2, "納品書", 1, 1);
+    TemplateMode = 3;
+    Dialog d;
+    MessageRecorder recorder;
+    recorder.answer = 7; // No
+    d.select(0);
+    d.ok();
+    QCOMPARE(recorder.texts(), QStringList{"O'Brien商事を削除してよろしいですか？\r"});
+    QCOMPARE(recorder.shown.first().style, 4096 + 4);
+    QCOMPARE(d.entries(), QStringList({"O'Brien商事", "納品書"}));
+    QCOMPARE(app.Scalar("select count(*) as n from template"), 2);
+    QCOMPARE(QApplication::focusWidget(), d.list());
+
+    recorder.answer = 6; // Yes
+    d.select(0);
+    d.ok();
+    QCOMPARE(d.entries(), QStringList({"納品書"}));
+    QVERIFY(d.form->isVisible());
+    QVERIFY(d.list()->selectedItems().isEmpty());
+    QCOMPARE(app.Scalar("select count(*) as n from page"), 1);
+    QCOMPARE(app.Scalar("select count(*) as n from moji"), 1);
+    // A further delete needs a new selection.
+    recorder.shown.clear();
+    d.ok();
+    QCOMPARE(recorder.texts(), QStringList{"テンプレートが選択されていません。\r"});
+}
+
+void TestTemplateDlg::deletedHighestTemplateLeavesNothingToANewOne() {
+    AppFolderFixture app;
+    app.OpenLayoutDatabase();
+    makeTemplate(app, 1, "A", 1, 1);
+    makeTemplate(app, 2, "B", 3, 2);
+    TemplateMode = 3;
+    Dialog d;
+    MessageRecorder recorder;
+    recorder.answer = 6;
+    d.select(1);
+    d.ok();
+    // The menu's new template receives the deleted one's id, and no pages.
+    const QString id = QString::number(NextId("template", "template_id"));
+    QCOMPARE(id, QString("2"));
+    app.Exec(Statements::InsertTemplate(id));
+    QCOMPARE(dumpTemplate(app, id), QStringList());
+}
+
+void TestTemplateDlg::copyWithoutPages() {
+    AppFolderFixture app;
+    app.OpenLayoutDatabase();
+    makeTemplate(app, 4, "空", 0, 0);
+    TemplateMode = 1;
+    Dialog d;
+    d.select(0);
+    d.ok();
+    QApplication::processEvents();
+    QCOMPARE(CurrentTemplateId, QString("5"));
+    QCOMPARE(app.Scalar("select count(*) as n from template where template_id = 5 and "
+                        "template_name = ''"),
+             1);
+    QCOMPARE(app.Scalar("select count(*) as n from page"), 0);
+    QCOMPARE(screens<FrmPage>().size(), 1);
+}
+
+void TestTemplateDlg::copyOfThirtyPagesIsIdentical() {
+    AppFolderFixture app;
+    app.OpenLayoutDatabase();
+    makeTemplate(app, 1, "source", 30, 3);
+    makeTemplate(app, 2, "other", 1, 1);
+    const QStringList source = dumpTemplate(app, "1");
+    QCOMPARE(source.size(), 30);
+    QVERIFY(source.first().contains("|3.03030303030303|"));
+    TemplateMode = 1;
+    for (const QString expected : {"3", "4"}) {
+        Dialog d;
+        d.select(0);
+        d.ok();
+        QApplication::processEvents();
+        QCOMPARE(CurrentTemplateId, expected);
+        QCOMPARE(dumpTemplate(app, expected), source);
+        closeAll();
+    }
+    // New pages take the next page ids in source page order, items likewise.
+    QCOMPARE(app.Scalar("select min(page_id) as n from page where template_id = 3"), 32);
+    QCOMPARE(app.Scalar("select max(page_id) as n from page where template_id = 3"), 61);
+    QCOMPARE(app.Scalar("select min(moji_id) as n from moji where page_id = 32"), 92);
+    QCOMPARE(app.Scalar("select count(*) as n from page p1 join page p2 on p2.page_id = "
+                        "p1.page_id + 30 where p1.template_id = 3 and p2.template_id = 4 and "
+                        "p1.page_no = p2.page_no"),
+             30);
+    // The copies are independent of each other and of the source.
+    app.Exec("delete from moji where page_id in (select page_id from page where template_id = 3)");
+    QCOMPARE(dumpTemplate(app, "4"), source);
+    QCOMPARE(dumpTemplate(app, "1"), source);
+}
+
+void TestTemplateDlg::tooManyPagesLeaveNoTrace() {
+    AppFolderFixture app;
+    app.OpenLayoutDatabase();
+    makeTemplate(app, 1, "big", 31, 1);
+    const qlonglong pages = app.Scalar("select count(*) as n from page");
+    TemplateMode = 1;
+    Dialog d;
+    MessageRecorder recorder;
+    d.select(0);
+    d.ok();
+    QCOMPARE(recorder.texts(), QStringList{"処理中、異常が発生しました。\r"});
+    QCOMPARE(CurrentTemplateId, QString("1"));
+    QCOMPARE(app.Scalar("select count(*) as n from template"), 1);
+    QCOMPARE(app.Scalar("select count(*) as n from page"), pages);
+    QCOMPARE(app.Scalar("select count(*) as n from moji"), 31);
+    QVERIFY(d.form->isVisible());
+    QVERIFY(screens<FrmPage>().isEmpty());
+    QVERIFY(!LayoutWorkspace->InTransaction());
+}
+
+void TestTemplateDlg::otherModesOnlyChoose() {
+    AppFolderFixture app;
+    app.OpenLayoutDatabase();
+    makeTemplate(app, 9, "x", 1, 1);
+    TemplateMode = 0;
+    Dialog d;
+    MessageRecorder recorder;
+    d.select(0);
+    d.ok();
+    QCOMPARE(CurrentTemplateId, QString("9"));
+    QVERIFY(recorder.shown.isEmpty());
+    QVERIFY(d.form->isVisible());
+    QVERIFY(screens<FrmPage>().isEmpty());
+    QCOMPARE(app.Scalar("select count(*) as n from template"), 1);
+}
+
+void TestTemplateDlg::cancelReturnsToTheMenu() {
+    AppFolderFixture app;
+    app.OpenLayoutDatabase();
+    Dialog d;
+    QTest::mouseClick(d.form->findChild<QPushButton*>("CmdCancel"), Qt::LeftButton);
+    QApplication::processEvents();
+    QTRY_VERIFY(d.form.isNull());
+    QCOMPARE(screens<FrmMenu>().size(), 1);
+}
+
+QTEST_MAIN(TestTemplateDlg)
+#include "tst_templatedlg.moc"
