@@ -71,6 +71,10 @@ void Form::ExecModal(Form* screen) {
 void Form::Unload() {
     unloading_ = true;
     close();
+    // A modal screen is released by its opener once exec() returns; any other
+    // screen releases itself.
+    if (!testAttribute(Qt::WA_ShowModal))
+        deleteLater();
 }
 
 void Form::showEvent(QShowEvent* event) {
@@ -81,6 +85,19 @@ void Form::showEvent(QShowEvent* event) {
         // A queued call, so the screen is on view before its activation runs.
         QMetaObject::invokeMethod(this, &Form::Activate, Qt::QueuedConnection);
     }
+}
+
+bool Form::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate && shownOnce_ && !activatedOnce_) {
+        // The window system hands the focus to a control right after this
+        // event, with the same reason as when the user comes back from another
+        // window; only this first time is it the screen's opening focus.
+        activatedOnce_ = true;
+        openingFocus_ = true;
+        QMetaObject::invokeMethod(
+            this, [this] { openingFocus_ = false; }, Qt::QueuedConnection);
+    }
+    return QDialog::event(event);
 }
 
 void Form::closeEvent(QCloseEvent* event) {
@@ -124,8 +141,11 @@ bool Form::eventFilter(QObject* watched, QEvent* event) {
         if (it != watches_.constEnd()) {
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
             // A message box or a window switch taking the focus is no focus event.
-            const bool betweenControls =
-                reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
+            // The first focus a screen gives when it opens does count.
+            const bool opening = openingFocus_ && event->type() == QEvent::FocusIn &&
+                                 reason == Qt::ActiveWindowFocusReason;
+            const bool betweenControls = opening || (reason != Qt::ActiveWindowFocusReason &&
+                                                     reason != Qt::PopupFocusReason);
             if (betweenControls && event->type() == QEvent::FocusIn && it->gained) {
                 it->gained();
             } else if (betweenControls && event->type() == QEvent::FocusOut && it->lost &&

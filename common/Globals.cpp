@@ -13,7 +13,7 @@ qint16 DefaultAlign = 0;
 
 qint16 TemplateMode = 0;
 QString CurrentTemplateId;
-QString PageIds[PageRowCount];
+QString PageIds[PageRowCount + 1];
 QString CurrentPageId;
 qint16 CurrentPaperDirection = 0;
 double SelectionLeft = 0;
