@@ -1,7 +1,213 @@
 #include "pages/FrmPage.h"
 
+#include "common/ErrorTrap.h"
+#include "common/Globals.h"
+#include "common/InputHelpers.h"
+#include "common/LayoutDb.h"
+#include "common/Messages.h"
+#include "common/Statements.h"
+#include "common/Twips.h"
+#include "platform/Database.h"
+#include "platform/SpreadGrid.h"
+#include "templates/FrmMenu.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+// True when `text` is a whole number; its value goes to `value`.
+bool wholeNumber(const QString& text, long* value) {
+    bool ok = false;
+    const long v = text.trimmed().toLong(&ok);
+    if (ok)
+        *value = v;
+    return ok;
+}
+
+} // namespace
+
 FrmPage::FrmPage(QWidget* parent) : Form(parent) {
     setWindowTitle(QStringLiteral("ページ設定"));
+    setFixedSize(TwipsSize(8805, 2490));
+
+    LblTemplate = new QLabel(QStringLiteral("テンプレート名"), this);
+    LblTemplate->setGeometry(TwipsRect(360, 240, 1335, 255));
+    TxtTemplate = new QLineEdit(this);
+    TxtTemplate->setGeometry(TwipsRect(1920, 240, 3975, 270));
+    LblTemplate->setBuddy(TxtTemplate);
+
+    vaSpread = new SpreadGrid(this);
+    vaSpread->setGeometry(TwipsRect(360, 840, 6615, 1380));
+    vaSpread->SetMaxCols(5);
+    vaSpread->SetMaxRows(PageRowCount);
+    vaSpread->SetColumnHeader(ColPageNo, QStringLiteral("ページNO"));
+    vaSpread->SetColumnHeader(ColDirection, QStringLiteral("用紙の向き"));
+    vaSpread->SetColumnHeader(ColSize, QStringLiteral("用紙のサイズ"));
+    vaSpread->SetColumnHeader(ColPrint, QStringLiteral("印刷指定"));
+    vaSpread->SetColumnHeader(ColDetail, QStringLiteral("詳細"));
+    vaSpread->SetColumnType(ColPageNo, SpreadGrid::IntegerCell(1, PageRowCount));
+    vaSpread->SetColumnType(ColDirection, SpreadGrid::ListCell(PaperCodes::Directions));
+    vaSpread->SetColumnType(ColSize, SpreadGrid::ListCell(PaperCodes::Sizes));
+    vaSpread->SetColumnType(ColPrint, SpreadGrid::CheckCell());
+    vaSpread->SetColumnType(ColDetail, SpreadGrid::ButtonCell(QStringLiteral("詳細設定")));
+    vaSpread->SetColumnWidthChars(ColPageNo, 8);
+    vaSpread->SetColumnWidthChars(ColDirection, 10);
+    vaSpread->SetColumnWidthChars(ColSize, 11);
+    vaSpread->SetColumnWidthChars(ColPrint, 8);
+    vaSpread->SetColumnWidthChars(ColDetail, 10);
+    // Every page is to be printed until the user says otherwise.
+    for (int r = 1; r <= PageRowCount; ++r)
+        vaSpread->SetCellText(ColPrint, r, QStringLiteral("1"));
+
+    CmdPrint = new QPushButton(QStringLiteral("印刷"), this);
+    CmdPrint->setGeometry(TwipsRect(7200, 600, 1335, 375));
+    CmdOK = new QPushButton(QStringLiteral("登録"), this);
+    CmdOK->setGeometry(TwipsRect(7200, 1200, 1335, 375));
+    CmdBack = new QPushButton(QStringLiteral("戻る"), this);
+    CmdBack->setGeometry(TwipsRect(7200, 1800, 1335, 375));
+    for (QPushButton* b : {CmdPrint, CmdOK, CmdBack}) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
+
+    LblTemplate->setObjectName(QStringLiteral("LblTemplate"));
+    TxtTemplate->setObjectName(QStringLiteral("TxtTemplate"));
+    vaSpread->setObjectName(QStringLiteral("vaSpread"));
+    CmdPrint->setObjectName(QStringLiteral("CmdPrint"));
+    CmdOK->setObjectName(QStringLiteral("CmdOK"));
+    CmdBack->setObjectName(QStringLiteral("CmdBack"));
+    setTabOrder(TxtTemplate, vaSpread);
+    setTabOrder(vaSpread, CmdPrint);
+    setTabOrder(CmdPrint, CmdOK);
+    setTabOrder(CmdOK, CmdBack);
+    TxtTemplate->setFocus(Qt::OtherFocusReason);
+
+    WatchFocus(TxtTemplate, [this] { TxtTemplate_GotFocus(); }, {});
+    connect(vaSpread, &SpreadGrid::LeaveCell, this,
+            [this](int col, int row, int newCol, int newRow, bool* cancel) {
+                vaSpread_LeaveCell(col, row, newCol, newRow, cancel);
+            });
+    connect(vaSpread, &SpreadGrid::ButtonClicked, this,
+            [this](int col, int row) { vaSpread_ButtonClicked(col, row); });
+    // The print engine comes with its own screen work; until then the
+    // button stays without an action.
+    connect(CmdOK, &QPushButton::clicked, this, [this] { CmdOK_Click(); });
+    connect(CmdBack, &QPushButton::clicked, this, [this] { CmdBack_Click(); });
+}
+
+void FrmPage::Form_Load() {
+    Trap(Msg::GeneralFailure, [&] {
+        SqlText = Statements::SelectTemplate(CurrentTemplateId);
+        std::unique_ptr<Recordset> rs = LayoutDatabase->OpenRecordset(SqlText);
+        TxtTemplate->setText(FieldText(*rs, QStringLiteral("template_name")));
+        rs->Close();
+        FillPageGrid();
+    });
+}
+
+void FrmPage::Form_Activate() {
+    Trap(Msg::GeneralFailure, [&] { CenterForm(this); });
+}
+
+void FrmPage::TxtTemplate_GotFocus() {
+    Trap(Msg::GeneralFailure, [&] { SelectAllText(TxtTemplate); });
+}
+
+void FrmPage::FillPageGrid() {
+    for (int r = 1; r <= PageRowCount; ++r)
+        PageIds[r].clear();
+    SqlText = Statements::SelectPagesByNo(CurrentTemplateId);
+    std::unique_ptr<Recordset> rs = LayoutDatabase->OpenRecordset(SqlText);
+    // The print marks of column 4 stay with the row positions.
+    vaSpread->ClearRange(ColPageNo, 1, ColSize, PageRowCount);
+    int r = 0;
+    while (!rs->EOF_()) {
+        ++r;
+        if (r > PageRowCount)
+            throw DatabaseError(QStringLiteral("The template has more pages than the grid rows"));
+        PageIds[r] = FieldNumberText(*rs, QStringLiteral("page_id"));
+        vaSpread->SetCellText(ColPageNo, r, FieldNumberText(*rs, QStringLiteral("page_no")));
+        vaSpread->SetListIndex(ColDirection, r, FieldInt16(*rs, QStringLiteral("paper_direction")));
+        vaSpread->SetListIndex(ColSize, r, FieldInt16(*rs, QStringLiteral("paper_size")));
+        rs->MoveNext();
+    }
+    rs->Close();
+}
+
+void FrmPage::vaSpread_LeaveCell(int col, int row, int /*newCol*/, int /*newRow*/, bool* cancel) {
+    Trap(Msg::GeneralFailure, [&] {
+        if (col != ColPageNo)
+            return;
+        long number = 0;
+        if (!wholeNumber(vaSpread->CellText(ColPageNo, row), &number))
+            return;
+        for (int i = 1; i <= PageRowCount; ++i) {
+            if (i == row)
+                continue;
+            long other = 0;
+            if (wholeNumber(vaSpread->CellText(ColPageNo, i), &other) && other == number) {
+                ShowMessage(QString(), QString(), Msg::BadInput);
+                *cancel = true;
+                return;
+            }
+        }
+    });
+}
+
+void FrmPage::vaSpread_ButtonClicked(int col, int row) {
+    Trap(Msg::GeneralFailure, [&] {
+        if (col != ColDetail)
+            return;
+        vaSpread->CommitEditor();
+        if (PageIds[row].isEmpty()) {
+            ShowMessage(QStringLiteral("データ"), QString(), Msg::NotRegistered);
+            return;
+        }
+        CurrentPageId = PageIds[row];
+        CurrentPaperDirection = qint16(vaSpread->ListIndex(ColDirection, row));
+        // The text item grid of the page opens here once it exists.
+    });
+}
+
+void FrmPage::CmdPrint_Click() {}
+
+void FrmPage::CmdOK_Click() {
+    Trap(Msg::UpdateFailed, [&] {
+        vaSpread->CommitEditor();
+        QString sql;
+        Transaction transaction(LayoutWorkspace);
+        sql = Statements::UpdateTemplateName(TxtTemplate->text(), CurrentTemplateId);
+        LayoutDatabase->Execute(sql);
+        for (int r = 1; r <= PageRowCount; ++r) {
+            const QString n = vaSpread->CellText(ColPageNo, r);
+            const qint16 d = qint16(vaSpread->ListIndex(ColDirection, r));
+            const qint16 s = qint16(vaSpread->ListIndex(ColSize, r));
+            if (!n.isEmpty() && !PageIds[r].isEmpty()) {
+                sql = Statements::UpdatePage(n, d, s, PageIds[r]);
+            } else if (!n.isEmpty()) {
+                const QString newId =
+                    QString::number(NextId(QStringLiteral("page"), QStringLiteral("page_id")));
+                sql = Statements::InsertPage(newId, CurrentTemplateId, n, d, s);
+            } else if (!PageIds[r].isEmpty()) {
+                sql = Statements::DeletePage(PageIds[r]);
+            } else {
+                continue;
+            }
+            LayoutDatabase->Execute(sql);
+        }
+        transaction.Commit();
+        FillPageGrid();
+    });
+}
+
+void FrmPage::CmdBack_Click() {
+    Trap(Msg::GeneralFailure, [&] {
+        Unload();
+        auto* menu = new FrmMenu;
+        menu->show();
+    });
 }
 
 void ShowPageSetup() {

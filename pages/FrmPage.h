@@ -1,12 +1,52 @@
-// The page setup screen ("ページ設定"): a template's name and its pages.
+// The page setup screen ("ページ設定"): a template's name and the grid of its
+// pages, from which the user saves, prints, and opens a page's text items.
 #pragma once
 
 #include "common/Form.h"
 
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class SpreadGrid;
+
+// Paper direction and size codes: the index of the item chosen in the page
+// grid's lists (-1 when none).
+namespace PaperCodes {
+inline const QStringList Directions = {QStringLiteral("縦"), QStringLiteral("横")};
+inline const QStringList Sizes = {QStringLiteral("Ａ３"), QStringLiteral("A４"),
+                                  QStringLiteral("A５"), QStringLiteral("Ｂ４"),
+                                  QStringLiteral("Ｂ５")};
+} // namespace PaperCodes
+
 class FrmPage : public Form {
     Q_OBJECT
 public:
+    // Columns of the page grid.
+    enum Column { ColPageNo = 1, ColDirection, ColSize, ColPrint, ColDetail };
+
     explicit FrmPage(QWidget* parent = nullptr);
+
+protected:
+    void Form_Load() override;
+    void Form_Activate() override;
+    void CloseBox_Click() override { CmdBack_Click(); }
+
+private:
+    void TxtTemplate_GotFocus();
+    void vaSpread_LeaveCell(int col, int row, int newCol, int newRow, bool* cancel);
+    void vaSpread_ButtonClicked(int col, int row);
+    void CmdPrint_Click();
+    void CmdOK_Click();
+    void CmdBack_Click();
+
+    void FillPageGrid();
+
+    QLabel* LblTemplate;
+    QLineEdit* TxtTemplate;
+    SpreadGrid* vaSpread;
+    QPushButton* CmdPrint;
+    QPushButton* CmdOK;
+    QPushButton* CmdBack;
 };
 
 // Shows the page setup screen on CurrentTemplateId, not modal.

@@ -1,0 +1,279 @@
+// The page setup screen driven as a user does: naming a template, typing
+// pages into the grid, saving, and the refusals and failures on the way.
+#include "TestSupport.h"
+#include "common/Globals.h"
+#include "common/Statements.h"
+#include "pages/FrmPage.h"
+#include "platform/Database.h"
+#include "platform/SpreadGrid.h"
+#include "templates/FrmMenu.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+// Keys go where the user's keys go: to the widget with the focus (the grid,
+// or its open editor).
+void type(const QString& text) {
+    for (QChar c : text)
+        QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+}
+void press(Qt::Key key) {
+    QTest::keyClick(QApplication::focusWidget(), key);
+}
+
+void closeAll() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        delete w;
+}
+
+struct PageScreen {
+    QPointer<FrmPage> form;
+    explicit PageScreen(const QString& templateId) {
+        CurrentTemplateId = templateId;
+        ShowPageSetup();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* p = qobject_cast<FrmPage*>(w))
+                form = p;
+        QTest::qWait(20);
+    }
+    SpreadGrid* grid() const { return form->findChild<SpreadGrid*>("vaSpread"); }
+    QLineEdit* name() const { return form->findChild<QLineEdit*>("TxtTemplate"); }
+    void click(const char* button) const {
+        QTest::mouseClick(form->findChild<QPushButton*>(button), Qt::LeftButton);
+    }
+    // Types `text` into the page number cell of `row` and commits it with Enter.
+    void typePageNo(int row, const QString& text) const {
+        grid()->setFocus();
+        grid()->SetActiveCell(FrmPage::ColPageNo, row);
+        press(Qt::Key_Delete);
+        type(text);
+        press(Qt::Key_Return);
+    }
+    QStringList pageNumbers() const {
+        QStringList numbers;
+        for (int r = 1; r <= PageRowCount; ++r)
+            numbers.append(grid()->CellText(FrmPage::ColPageNo, r));
+        while (!numbers.isEmpty() && numbers.last().isEmpty())
+            numbers.removeLast();
+        return numbers;
+    }
+};
+
+QStringList storedPages(AppFolderFixture& app, const QString& templateId) {
+    QStringList pages;
+    auto rs = LayoutDatabase->OpenRecordset(Statements::SelectPagesByNo(templateId));
+    while (!rs->EOF_()) {
+        pages.append(QString("%1:%2/%3")
+                         .arg(rs->Field("page_no").toInt())
+                         .arg(rs->Field("paper_direction").toInt())
+                         .arg(rs->Field("paper_size").toInt()));
+        rs->MoveNext();
+    }
+    Q_UNUSED(app);
+    return pages;
+}
+
+} // namespace
+
+class TestPage : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { closeAll(); }
+    void newTemplateOpensEmpty();
+    void savesNameAndNewPages();
+    void duplicatePageNumberKeepsTheCursor();
+    void renumberedPagesKeepTheirPrintMarksByRow();
+    void clearedNumberDeletesThePage();
+    void detailButton();
+    void failedSaveLeavesNothing();
+    void backReturnsToTheMenu();
+};
+
+void TestPage::newTemplateOpensEmpty() {
+    AppFolderFixture app;
+    app.OpenLayoutDatabase();
+    app.Exec(Statements::InsertTemplate("1"));
+    PageScreen page("1");
+    QVERIFY(page.form && page.form->isVisible());
+    QCOMPARE(page.form->windowTitle(), QString("ページ設定"));
+    QCOMPARE(page.name()->text(), QString());
+    QCOMPARE(page.pageNumbers(), QStringList());
+    QCOMPARE(page.grid()->MaxRows(), 30);
+    for (int r = 1; r <= 30; ++r) {
+        QCOMPARE(page.grid()->CellText(FrmPage::ColPrint, r), QString("1"));
+        QCOMPARE(page.grid()->ListIndex(FrmPage::ColDirection, r), -1);
+        QVERIFY(PageIds[r].isEmpty());
+    }
+    // The name box has the first focus, with its whole text selected.
+    QCOMPARE(QApplication::focusWidget(), page.name());
+}
+
+void TestPage::savesNameAndNewPages() {
+    AppFolderFixture app;
+    app.OpenLayoutDatabase();
+    app.Exec(Statements::InsertTemplate("3"));
+    PageScreen page("3");
+    MessageRecorder recorder;
+    QTest::keyClicks(page.name(), "O'Brien");
+    // Japanese text arrives as key events that carry text and no key code.
+    QKeyEvent kana(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("商事"));
+    QApplication::sendEvent(page.name(), &kana);
+    page.typePageNo(1, "4");
+    page.grid()->SetListIndex(FrmPage::ColDirection, 1, 1); // 横
+    page.grid()->SetListIndex(FrmPage::ColSize, 1, 3);      // Ｂ４
+    page.typePageNo(2, "2");                                // no list choice
+    page.typePageNo(5, "30");
+    page.click("CmdOK");
+    QVERIFY(recorder.shown.isEmpty());
+    QCOMPARE(storedPages(app, "3"), QStringList({"2:-1/-1", "4:1/3", "30:-1/-1"}));
+    auto t = LayoutDatabase->OpenRecordset(Statements::SelectTemplate("3"));
+    QCOMPARE(t->Field("template_name").toString(), QString("O'Brien商事"));
+    t->Close();
+    // The refill shows the pages by number, each with its new id.
+    QCOMPARE(page.pageNumbers(), QStringList({"2", "4", "30"}));
+    QCOMPARE(page.grid()->ListIndex(FrmPage::ColDirection, 2), 1);
+    QCOMPARE(page.grid()->ListIndex(FrmPage::ColSize, 2), 3);
+    QCOMPARE(page.grid()->CellText(FrmPage::ColSize, 2), QString("Ｂ４"));
+    QCOMPARE(QStringList({PageIds[1], PageIds[2], PageIds[3], PageIds[4]}),
+             QStringList({"2", "1", "3", ""}));
+
+    closeAll();
+    PageScreen again("3");
+    QCOMPARE(again.name()->text(), QString("O'Brien商事"));
+    QCOMPARE(again.pageNumbers(), QStringList({"2", "4", "30"}));
+}
+
+void TestPage::duplicatePageNumberKeepsTheCursor() {
+    AppFolderFixture app;
+    app.OpenLayoutDatabase();
+    app.Exec(Statements::InsertTemplate("1"));
+    app.Exec(Statements::InsertPage("1", "1", "1", 0, 1));
+    PageScreen page("1");
+    MessageRecorder recorder;
+    page.grid()->setFocus();
+    page.grid()->SetActiveCell(FrmPage::ColPageNo, 2);
+    type("1");
+    press(Qt::Key_Tab);
+    QTRY_COMPARE(recorder.texts(), QStringList{"入力データが正しくありません。\r"});
+    QCOMPARE(page.grid()->Row(), 2);
+    QCOMPARE(page.grid()->Col(), int(FrmPage::ColPageNo));
+    // An empty cell or a different number moves on without a word.
+    page.typePageNo(2, "2");
+    QCOMPARE(page.grid()->Row(), 3);
+    QCOMPARE(recorder.shown.size(), 1);
+}
+
+void TestPage::renumberedPagesKeepTheirPrintMarksByRow() {
+    AppFolderFixture app;
+    app.OpenLayoutDatabase();
+    app.Exec(Statements::InsertTemplate("1"));
+    app.Exec(Statements::InsertPage("11", "1", "1", 0, 0));
+    app.Exec(Statements::InsertPage("12", "1", "2", 1, 1));
+    app.Exec(Statements::InsertPage("13", "1", "3", 0, 2));
+    PageScreen page("1");
+    MessageRecorder recorder;
+    // Renumber bottom-up so no two rows ever hold one number.
+    page.typePageNo(3, "5");
+    page.typePageNo(1, "3");
+    page.typePageNo(2, "1");
+    page.typePageNo(3, "2");
+    page.grid()->SetActiveCell(FrmPage::ColPrint, 1);
+    press(Qt::Key_Space);
+    QCOMPARE(page.grid()->CellText(FrmPage::ColPrint, 1), QString("0"));
+    page.click("CmdOK");
+    QVERIFY(recorder.shown.isEmpty());
+    QCOMPARE(page.pageNumbers(), QStringList({"1", "2", "3"}));
+    QCOMPARE(QStringList({PageIds[1], PageIds[2], PageIds[3]}), QStringList({"12", "13", "11"}));
+    QCOMPARE(page.grid()->CellText(FrmPage::ColPrint, 1), QString("0"));
+    QCOMPARE(page.grid()->CellText(FrmPage::ColPrint, 2), QString("1"));
+    QCOMPARE(storedPages(app, "1"), QStringList({"1:1/1", "2:0/2", "3:0/0"}));
+}
+
+void TestPage::clearedNumberDeletesThePage() {
+    AppFolderFixture app;
+    app.OpenLayoutDatabase();
+    app.Exec(Statements::InsertTemplate("1"));
+    app.Exec(Statements::InsertPage("1", "1", "1", 0, 0));
+    app.Exec(Statements::InsertPage("2", "1", "2", 0, 0));
+    app.Exec(Statements::InsertItem("1", "1", "x", "10", "1", "2", "3", "4", "1", 0));
+    PageScreen page("1");
+    page.typePageNo(1, "");
+    page.click("CmdOK");
+    QCOMPARE(storedPages(app, "1"), QStringList({"2:0/0"}));
+    QCOMPARE(app.Scalar("select count(*) as n from moji"), 0);
+    QCOMPARE(page.pageNumbers(), QStringList({"2"}));
+    QCOMPARE(PageIds[1], QString("2"));
+}
+
+void TestPage::detailButton() {
+    AppFolderFixture app;
+    app.OpenLayoutDatabase();
+    app.Exec(Statements::InsertTemplate("1"));
+    app.Exec(Statements::InsertPage("8", "1", "1", 0, 1));
+    PageScreen page("1");
+    MessageRecorder recorder;
+    CurrentPageId.clear();
+    page.typePageNo(2, "2");
+    page.grid()->SetActiveCell(FrmPage::ColDetail, 2);
+    press(Qt::Key_Space);
+    QTRY_COMPARE(recorder.texts(), QStringList{"データが未登録です。\r"});
+    QVERIFY(CurrentPageId.isEmpty());
+
+    // A saved row: its id, and the direction as shown, saved or not.
+    page.grid()->SetListIndex(FrmPage::ColDirection, 1, 1);
+    page.grid()->SetActiveCell(FrmPage::ColDetail, 1);
+    press(Qt::Key_Space);
+    QTRY_COMPARE(CurrentPageId, QString("8"));
+    QCOMPARE(CurrentPaperDirection, qint16(1));
+    QCOMPARE(recorder.shown.size(), 1);
+    page.grid()->SetListIndex(FrmPage::ColDirection, 1, -1);
+    press(Qt::Key_Space);
+    QTRY_COMPARE(CurrentPaperDirection, qint16(-1));
+}
+
+void TestPage::failedSaveLeavesNothing() {
+    AppFolderFixture app;
+    app.OpenLayoutDatabase();
+    app.Exec(Statements::InsertTemplate("1"));
+    app.Exec(Statements::UpdateTemplateName("old", "1"));
+    app.Exec(Statements::InsertPage("1", "1", "1", 0, 0));
+    // The database refuses the insert of a page numbered 7.
+    app.Exec("create trigger refuse before insert on page when new.page_no = 7 "
+             "begin select raise(abort, 'refused'); end");
+    PageScreen page("1");
+    MessageRecorder recorder;
+    page.name()->setText("new");
+    page.typePageNo(1, "3");
+    page.typePageNo(2, "5");
+    page.typePageNo(3, "7");
+    page.click("CmdOK");
+    QCOMPARE(recorder.texts(), QStringList{"データ修正に失敗しました。\r"});
+    QCOMPARE(storedPages(app, "1"), QStringList({"1:0/0"}));
+    QCOMPARE(app.Scalar("select count(*) as n from template where template_name = 'old'"), 1);
+    QVERIFY(!LayoutWorkspace->InTransaction());
+    // The screen keeps the edits, not refilled.
+    QCOMPARE(page.name()->text(), QString("new"));
+    QCOMPARE(page.pageNumbers(), QStringList({"3", "5", "7"}));
+    QCOMPARE(PageIds[2], QString());
+}
+
+void TestPage::backReturnsToTheMenu() {
+    AppFolderFixture app;
+    app.OpenLayoutDatabase();
+    app.Exec(Statements::InsertTemplate("1"));
+    PageScreen page("1");
+    page.typePageNo(1, "1");
+    page.click("CmdBack");
+    QTRY_VERIFY(page.form.isNull());
+    QCOMPARE(app.Scalar("select count(*) as n from page"), 0);
+    bool menu = false;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        menu = menu || (qobject_cast<FrmMenu*>(w) && w->isVisible());
+    QVERIFY(menu);
+}
+
+QTEST_MAIN(TestPage)
+#include "tst_page.moc"
