@@ -88,16 +88,50 @@ void Form::showEvent(QShowEvent* event) {
 }
 
 bool Form::event(QEvent* event) {
-    if (event->type() == QEvent::WindowActivate && shownOnce_ && !activatedOnce_) {
-        // The window system hands the focus to a control right after this
-        // event, with the same reason as when the user comes back from another
-        // window; only this first time is it the screen's opening focus.
-        activatedOnce_ = true;
-        openingFocus_ = true;
+    if (event->type() == QEvent::WindowActivate && shownOnce_) {
+        // The window system gives the focus back right after this event, with
+        // the same reason whether the screen has just opened or the user comes
+        // back from another window; see then whether it moved meanwhile.
         QMetaObject::invokeMethod(
-            this, [this] { openingFocus_ = false; }, Qt::QueuedConnection);
+            this, [this] { CatchUpFocus(); }, Qt::QueuedConnection);
     }
     return QDialog::event(event);
+}
+
+void Form::RaiseGained(QWidget* control) {
+    const auto it = watches_.constFind(control);
+    if (it == watches_.constEnd())
+        return;
+    focusReported_ = control;
+    if (it->gained)
+        it->gained();
+}
+
+void Form::RaiseLost(QWidget* control) {
+    if (focusReported_ == control)
+        focusReported_ = nullptr;
+    const auto it = watches_.constFind(control);
+    if (it == watches_.constEnd() || !it->lost || !isVisible() || unloading_)
+        return;
+    ++focusLossDepth;
+    const auto lost = it->lost;
+    lost();
+    --focusLossDepth;
+}
+
+void Form::CatchUpFocus() {
+    if (!isActiveWindow() || unloading_)
+        return;
+    QWidget* now = focusWidget();
+    if (now == focusReported_.data())
+        return;
+    // The focus reached a control while another window was active: the first
+    // focus of a screen that has just opened, or a focus the program moved
+    // while a message box was up. Both are moves between controls.
+    if (focusReported_)
+        RaiseLost(focusReported_);
+    if (now && focusWidget() == now)
+        RaiseGained(now);
 }
 
 void Form::closeEvent(QCloseEvent* event) {
@@ -136,25 +170,22 @@ void Form::WatchFocus(QWidget* control, std::function<void()> gained, std::funct
 }
 
 bool Form::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
-        const auto it = watches_.constFind(watched);
-        if (it != watches_.constEnd()) {
-            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-            // A message box or a window switch taking the focus is no focus event.
-            // The first focus a screen gives when it opens does count.
-            const bool opening = openingFocus_ && event->type() == QEvent::FocusIn &&
-                                 reason == Qt::ActiveWindowFocusReason;
-            const bool betweenControls = opening || (reason != Qt::ActiveWindowFocusReason &&
-                                                     reason != Qt::PopupFocusReason);
-            if (betweenControls && event->type() == QEvent::FocusIn && it->gained) {
-                it->gained();
-            } else if (betweenControls && event->type() == QEvent::FocusOut && it->lost &&
-                       isVisible() && !unloading_) {
-                ++focusLossDepth;
-                const auto lost = it->lost;
-                lost();
-                --focusLossDepth;
-            }
+    if ((event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) &&
+        watches_.contains(watched)) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        auto* control = static_cast<QWidget*>(watched);
+        // A message box or a window switch taking the focus away and giving it
+        // back is no focus event; CatchUpFocus() sees to a focus that moved
+        // between controls meanwhile.
+        const bool windowSwitch =
+            reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
+        if (event->type() == QEvent::FocusIn) {
+            if (!windowSwitch)
+                RaiseGained(control);
+            else if (control != focusReported_.data())
+                CatchUpFocus();
+        } else if (!windowSwitch) {
+            RaiseLost(control);
         }
     }
     return QDialog::eventFilter(watched, event);

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <functional>
 
 class QPushButton;
@@ -31,8 +32,8 @@ public:
 protected:
     virtual void Form_Load() {}
     virtual void Form_Activate() {}
-    // What the close box does; by default it closes the screen.
-    virtual void CloseBox_Click() { close(); }
+    // What the close box does; by default it unloads the screen.
+    virtual void CloseBox_Click() { Unload(); }
 
     // Calls gained/lost when the focus moves between controls of this screen
     // (keyboard, mouse or the program), including the first focus on opening.
@@ -43,6 +44,7 @@ protected:
     // Closes the screen for good: the close box's handler is not asked again.
     void Unload();
 
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -52,6 +54,11 @@ public slots:
     void reject() override {}
 
 private:
+    void RaiseGained(QWidget* control);
+    void RaiseLost(QWidget* control);
+    // Raises what the focus did while another window was active.
+    void CatchUpFocus();
+
     struct Watch {
         std::function<void()> gained;
         std::function<void()> lost;
@@ -59,6 +66,9 @@ private:
     QHash<QObject*, Watch> watches_;
     bool loaded_ = false;
     bool shownOnce_ = false;
+    // The watched control whose gaining of the focus was raised last, until
+    // its losing is raised.
+    QPointer<QWidget> focusReported_;
     bool unloading_ = false;
     QPushButton* defaultButton_ = nullptr;
     QPushButton* cancelButton_ = nullptr;

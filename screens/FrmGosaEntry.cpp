@@ -1,0 +1,174 @@
+#include "screens/FrmGosaEntry.h"
+
+#include "common/ErrorTrap.h"
+#include "common/Globals.h"
+#include "common/InputHelpers.h"
+#include "common/Messages.h"
+#include "common/Numbers.h"
+#include "common/Settings.h"
+#include "common/Twips.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <stdexcept>
+
+namespace {
+
+// A number box: text right-aligned, input method off.
+QLineEdit* NumberBox(QWidget* parent, const char* name, const QRect& geometry) {
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setGeometry(geometry);
+    box->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    box->setAttribute(Qt::WA_InputMethodEnabled, false);
+    return box;
+}
+
+QLabel* Caption(QWidget* parent, const char* name, const QString& text, const QRect& geometry) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(geometry);
+    return label;
+}
+
+QPushButton* Button(QWidget* parent, const char* name, const QString& text, const QRect& geometry) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(geometry);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+} // namespace
+
+FrmGosaEntry::FrmGosaEntry(QWidget* parent) : Form(parent) {
+    setWindowTitle(QStringLiteral("誤差設定"));
+    setFixedSize(TwipsSize(4065, 3255));
+
+    // Created in tab order.
+    TxtLeft = NumberBox(this, "TxtLeft", TwipsRect(1560, 240, 855, 270));
+    TxtTop = NumberBox(this, "TxtTop", TwipsRect(1560, 600, 855, 270));
+    TxtFont = NumberBox(this, "TxtFont", TwipsRect(2400, 1080, 855, 270));
+    TxtCol = NumberBox(this, "TxtCol", TwipsRect(2400, 1440, 855, 270));
+    TxtRow = NumberBox(this, "TxtRow", TwipsRect(2400, 1800, 855, 270));
+    CmbAlign = new QComboBox(this);
+    CmbAlign->setObjectName(QStringLiteral("CmbAlign"));
+    CmbAlign->setGeometry(TwipsRect(2400, 2160, 1335, 300));
+    CmbAlign->addItems(
+        {QStringLiteral("左詰め"), QStringLiteral("中央揃え"), QStringLiteral("右詰め")});
+    CmdEntry = Button(this, "CmdEntry", QStringLiteral("登録"), TwipsRect(480, 2640, 1400, 375));
+    CmdBack =
+        Button(this, "CmdBack", QStringLiteral("メニューに戻る"), TwipsRect(2160, 2640, 1400, 375));
+    setTabOrder(TxtLeft, TxtTop);
+    setTabOrder(TxtTop, TxtFont);
+    setTabOrder(TxtFont, TxtCol);
+    setTabOrder(TxtCol, TxtRow);
+    setTabOrder(TxtRow, CmbAlign);
+    setTabOrder(CmbAlign, CmdEntry);
+    setTabOrder(CmdEntry, CmdBack);
+
+    LblLeft = Caption(this, "LblLeft", QStringLiteral("左の誤差"), TwipsRect(240, 240, 1000, 270));
+    LblTop = Caption(this, "LblTop", QStringLiteral("上の誤差"), TwipsRect(240, 600, 1000, 270));
+    LblFont = Caption(this, "LblFont", QStringLiteral("フォントの初期値"),
+                      TwipsRect(240, 1080, 2000, 270));
+    LblCol = Caption(this, "LblCol", QStringLiteral("１行の文字数の初期値"),
+                     TwipsRect(240, 1440, 2000, 270));
+    LblRow =
+        Caption(this, "LblRow", QStringLiteral("行数の初期値"), TwipsRect(240, 1800, 2000, 270));
+    LblAlign = Caption(this, "LblAlign", QStringLiteral("文字の位置の初期値"),
+                       TwipsRect(240, 2160, 2000, 300));
+
+    connect(CmdEntry, &QPushButton::clicked, this, [this] { CmdEntry_Click(); });
+    connect(CmdBack, &QPushButton::clicked, this, [this] { CmdBack_Click(); });
+    WatchFocus(
+        TxtLeft, [this] { TxtLeft_GotFocus(); }, [this] { TxtLeft_LostFocus(); });
+    WatchFocus(
+        TxtTop, [this] { TxtTop_GotFocus(); }, [this] { TxtTop_LostFocus(); });
+    WatchFocus(
+        TxtFont, [this] { TxtFont_GotFocus(); }, [this] { TxtFont_LostFocus(); });
+    WatchFocus(
+        TxtCol, [this] { TxtCol_GotFocus(); }, [this] { TxtCol_LostFocus(); });
+    WatchFocus(
+        TxtRow, [this] { TxtRow_GotFocus(); }, [this] { TxtRow_LostFocus(); });
+}
+
+void FrmGosaEntry::Form_Load() {
+    Trap(Msg::GeneralFailure, [&] {
+        TxtLeft->setText(DoubleToText(OffsetLeft));
+        TxtTop->setText(DoubleToText(OffsetTop));
+        TxtFont->setText(DoubleToText(DefaultFontSize));
+        TxtCol->setText(QString::number(DefaultColCount));
+        TxtRow->setText(QString::number(DefaultRowCount));
+        if (DefaultAlign < -1 || DefaultAlign >= CmbAlign->count()) {
+            CmbAlign->setCurrentIndex(-1);
+            throw std::out_of_range("Invalid property value: alignment " +
+                                    std::to_string(DefaultAlign));
+        }
+        CmbAlign->setCurrentIndex(DefaultAlign);
+    });
+}
+
+void FrmGosaEntry::Form_Activate() {
+    Trap(Msg::GeneralFailure, [&] { CenterForm(this); });
+}
+
+void FrmGosaEntry::TxtLeft_GotFocus() {
+    Trap(Msg::GeneralFailure, [&] { SelectAllText(TxtLeft); });
+}
+
+void FrmGosaEntry::TxtLeft_LostFocus() {
+    Trap(Msg::GeneralFailure, [&] { CheckNumericInput(TxtLeft); });
+}
+
+void FrmGosaEntry::TxtTop_GotFocus() {
+    Trap(Msg::GeneralFailure, [&] { SelectAllText(TxtTop); });
+}
+
+void FrmGosaEntry::TxtTop_LostFocus() {
+    Trap(Msg::GeneralFailure, [&] { CheckNumericInput(TxtTop); });
+}
+
+void FrmGosaEntry::TxtFont_GotFocus() {
+    Trap(Msg::GeneralFailure, [&] { SelectAllText(TxtFont); });
+}
+
+void FrmGosaEntry::TxtFont_LostFocus() {
+    Trap(Msg::GeneralFailure, [&] { CheckNumericInput(TxtFont); });
+}
+
+void FrmGosaEntry::TxtCol_GotFocus() {
+    Trap(Msg::GeneralFailure, [&] { SelectAllText(TxtCol); });
+}
+
+void FrmGosaEntry::TxtCol_LostFocus() {
+    Trap(Msg::GeneralFailure, [&] { CheckNumericInput(TxtCol); });
+}
+
+void FrmGosaEntry::TxtRow_GotFocus() {
+    Trap(Msg::GeneralFailure, [&] { SelectAllText(TxtRow); });
+}
+
+void FrmGosaEntry::TxtRow_LostFocus() {
+    Trap(Msg::GeneralFailure, [&] { CheckNumericInput(TxtRow); });
+}
+
+void FrmGosaEntry::CmdEntry_Click() {
+    Trap(Msg::UpdateFailed, [&] {
+        const QString limit = QStringLiteral("limit");
+        const QString defaults = QStringLiteral("default");
+        WriteSetting(limit, QStringLiteral("left"), DoubleToText(TextToDouble(TxtLeft->text())));
+        WriteSetting(limit, QStringLiteral("top"), DoubleToText(TextToDouble(TxtTop->text())));
+        WriteSetting(defaults, QStringLiteral("font"), DoubleToText(TextToDouble(TxtFont->text())));
+        WriteSetting(defaults, QStringLiteral("col"), QString::number(TextToInt16(TxtCol->text())));
+        WriteSetting(defaults, QStringLiteral("row"), QString::number(TextToInt16(TxtRow->text())));
+        WriteSetting(defaults, QStringLiteral("align"), QString::number(CmbAlign->currentIndex()));
+        Unload();
+    });
+}
+
+void FrmGosaEntry::CmdBack_Click() {
+    Trap(Msg::GeneralFailure, [&] { Unload(); });
+}

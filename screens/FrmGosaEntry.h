@@ -1,0 +1,52 @@
+// The offsets and defaults screen ("誤差設定"): the two printer offsets and
+// the defaults for new text items, read from the settings globals and
+// written back to vesk.ini. Opened modally from the main menu.
+#pragma once
+
+#include "common/Form.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class FrmGosaEntry : public Form {
+    Q_OBJECT
+public:
+    explicit FrmGosaEntry(QWidget* parent = nullptr);
+
+protected:
+    void Form_Load() override;
+    void Form_Activate() override;
+    void CloseBox_Click() override { CmdBack_Click(); }
+
+private:
+    void CmdEntry_Click();
+    void CmdBack_Click();
+
+    void TxtLeft_GotFocus();
+    void TxtLeft_LostFocus();
+    void TxtTop_GotFocus();
+    void TxtTop_LostFocus();
+    void TxtFont_GotFocus();
+    void TxtFont_LostFocus();
+    void TxtCol_GotFocus();
+    void TxtCol_LostFocus();
+    void TxtRow_GotFocus();
+    void TxtRow_LostFocus();
+
+    QLineEdit* TxtLeft;
+    QLineEdit* TxtTop;
+    QLineEdit* TxtFont;
+    QLineEdit* TxtCol;
+    QLineEdit* TxtRow;
+    QComboBox* CmbAlign;
+    QPushButton* CmdEntry;
+    QPushButton* CmdBack;
+    QLabel* LblLeft;
+    QLabel* LblTop;
+    QLabel* LblFont;
+    QLabel* LblCol;
+    QLabel* LblRow;
+    QLabel* LblAlign;
+};

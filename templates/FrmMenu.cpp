@@ -1,0 +1,147 @@
+#include "templates/FrmMenu.h"
+
+#include "common/ErrorTrap.h"
+#include "common/Globals.h"
+#include "common/InputHelpers.h"
+#include "common/LayoutDb.h"
+#include "common/Messages.h"
+#include "common/Program.h"
+#include "common/Settings.h"
+#include "common/Statements.h"
+#include "common/Twips.h"
+#include "platform/Database.h"
+#include "screens/FrmAbout.h"
+#include "screens/FrmGosaEntry.h"
+
+#include <QGroupBox>
+#include <QPushButton>
+
+namespace {
+
+QPushButton* Button(QWidget* parent, const char* name, const QString& text, const QRect& geometry) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(geometry);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+QGroupBox* Frame(QWidget* parent, const char* name, const QString& title, const QRect& geometry) {
+    auto* frame = new QGroupBox(title, parent);
+    frame->setObjectName(QLatin1String(name));
+    frame->setGeometry(geometry);
+    return frame;
+}
+
+} // namespace
+
+FrmMenu::FrmMenu(QWidget* parent) : Form(parent) {
+    setWindowTitle(QStringLiteral("メインメニュー"));
+    setWindowIcon(ProgramIcon());
+    setFixedSize(TwipsSize(6690, 2610));
+
+    // Created in tab order, which starts at the version button.
+    CmdVersion = Button(this, "CmdVersion", QStringLiteral("バージョン情報"),
+                        TwipsRect(3000, 1680, 1575, 495));
+    CmdEnd = Button(this, "CmdEnd", QStringLiteral("終了"), TwipsRect(4800, 1680, 1575, 495));
+    QFont lowerRight(QStringLiteral("ＭＳ Ｐゴシック"));
+    lowerRight.setPointSizeF(9.75);
+    CmdVersion->setFont(lowerRight);
+    CmdEnd->setFont(lowerRight);
+
+    FraTemplate =
+        Frame(this, "FraTemplate", QStringLiteral("テンプレート"), TwipsRect(240, 240, 6135, 975));
+    CmdCopy =
+        Button(FraTemplate, "CmdCopy", QStringLiteral("複写登録"), TwipsRect(1800, 360, 1125, 350));
+    CmdUpdate =
+        Button(FraTemplate, "CmdUpdate", QStringLiteral("修正"), TwipsRect(3240, 360, 1125, 350));
+    CmdDelete =
+        Button(FraTemplate, "CmdDelete", QStringLiteral("削除"), TwipsRect(4680, 360, 1125, 350));
+    CmdInsert = Button(FraTemplate, "CmdInsert", QStringLiteral("新規登録"),
+                       TwipsRect(360, 350, 1125, 350));
+
+    FraIni = Frame(this, "FraIni", QStringLiteral("その他の業務"), TwipsRect(240, 1440, 2265, 945));
+    CmdGosa = Button(FraIni, "CmdGosa", QStringLiteral("誤差設定"), TwipsRect(240, 360, 1800, 350));
+
+    setTabOrder(CmdVersion, CmdEnd);
+    setTabOrder(CmdEnd, CmdCopy);
+    setTabOrder(CmdCopy, CmdUpdate);
+    setTabOrder(CmdUpdate, CmdDelete);
+    setTabOrder(CmdDelete, CmdInsert);
+    setTabOrder(CmdInsert, CmdGosa);
+
+    connect(CmdInsert, &QPushButton::clicked, this, [this] { CmdInsert_Click(); });
+    connect(CmdCopy, &QPushButton::clicked, this, [this] { CmdCopy_Click(); });
+    connect(CmdUpdate, &QPushButton::clicked, this, [this] { CmdUpdate_Click(); });
+    connect(CmdDelete, &QPushButton::clicked, this, [this] { CmdDelete_Click(); });
+    connect(CmdGosa, &QPushButton::clicked, this, [this] { CmdGosa_Click(); });
+    connect(CmdVersion, &QPushButton::clicked, this, [this] { CmdVersion_Click(); });
+    connect(CmdEnd, &QPushButton::clicked, this, [this] { CmdEnd_Click(); });
+}
+
+void FrmMenu::Form_Activate() {
+    Trap(Msg::GeneralFailure, [&] {
+        CenterForm(this);
+        LoadSettings();
+    });
+}
+
+void FrmMenu::CmdInsert_Click() {
+    Trap(Msg::InsertFailed, [&] {
+        Transaction transaction(LayoutWorkspace);
+        CurrentTemplateId =
+            QString::number(NextId(QStringLiteral("template"), QStringLiteral("template_id")));
+        SqlText = Statements::InsertTemplate(CurrentTemplateId);
+        LayoutDatabase->Execute(SqlText);
+        transaction.Commit();
+        // Next: the menu unloads and the page setup screen (FrmPage) opens,
+        // not modal, on CurrentTemplateId. Until that screen is in the
+        // program the menu stays open.
+    });
+}
+
+void FrmMenu::CmdCopy_Click() {
+    Trap(Msg::GeneralFailure, [&] {
+        TemplateMode = 1;
+        // Next: the menu unloads and the template selection dialog
+        // (FrmTemplateDlg) opens, not modal. Until that dialog is in the
+        // program the menu stays open.
+    });
+}
+
+void FrmMenu::CmdUpdate_Click() {
+    Trap(Msg::GeneralFailure, [&] {
+        TemplateMode = 2;
+        // Next: the menu unloads and the template selection dialog opens (see CmdCopy).
+    });
+}
+
+void FrmMenu::CmdDelete_Click() {
+    Trap(Msg::GeneralFailure, [&] {
+        TemplateMode = 3;
+        // Next: the menu unloads and the template selection dialog opens (see CmdCopy).
+    });
+}
+
+void FrmMenu::CmdGosa_Click() {
+    // The menu's activation follows when the screen closes: the settings it
+    // saved are read at once.
+    Trap(Msg::GeneralFailure, [&] { ExecModal(new FrmGosaEntry(this)); });
+}
+
+void FrmMenu::CmdVersion_Click() {
+    Trap(Msg::GeneralFailure, [&] { ExecModal(new FrmAbout(this)); });
+}
+
+void FrmMenu::CmdEnd_Click() {
+    // The program ends even when closing the database fails.
+    Trap(Msg::GeneralFailure, [&] {
+        if (LayoutDatabase)
+            LayoutDatabase->Close();
+        LayoutDatabase = nullptr;
+        if (LayoutWorkspace)
+            LayoutWorkspace->Close();
+    });
+    EndProgram();
+}
