@@ -18,3 +18,6 @@ void ResetProgramEnded();
 // Makes "ＭＳ Ｐ明朝" and "ＭＳ Ｐゴシック" resolve to the IPA families where
 // those fonts are absent.
 void RegisterFontSubstitutions();
+// The screens' own face: "ＭＳ Ｐゴシック" 9 points, a proportional face in
+// which full-width captions such as "ＣＡＮＣＥＬ" fit their buttons.
+void SetProgramFont();

@@ -12,6 +12,7 @@ int main(int argc, char* argv[]) {
     // The program ends through its end paths, never because a window closed.
     QApplication::setQuitOnLastWindowClosed(false);
     RegisterFontSubstitutions();
+    SetProgramFont();
 
     switch (StartUp()) {
     case StartResult::SecondCopy:

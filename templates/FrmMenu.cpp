@@ -9,9 +9,11 @@
 #include "common/Settings.h"
 #include "common/Statements.h"
 #include "common/Twips.h"
+#include "pages/FrmPage.h"
 #include "platform/Database.h"
 #include "screens/FrmAbout.h"
 #include "screens/FrmGosaEntry.h"
+#include "templates/FrmTemplateDlg.h"
 
 #include <QGroupBox>
 #include <QPushButton>
@@ -95,32 +97,35 @@ void FrmMenu::CmdInsert_Click() {
         SqlText = Statements::InsertTemplate(CurrentTemplateId);
         LayoutDatabase->Execute(SqlText);
         transaction.Commit();
-        // Next: the menu unloads and the page setup screen (FrmPage) opens,
-        // not modal, on CurrentTemplateId. Until that screen is in the
-        // program the menu stays open.
+        Unload();
+        ShowPageSetup();
     });
+}
+
+void FrmMenu::LeaveForTemplateDialog() {
+    Unload();
+    auto* dialog = new FrmTemplateDlg;
+    dialog->show();
 }
 
 void FrmMenu::CmdCopy_Click() {
     Trap(Msg::GeneralFailure, [&] {
         TemplateMode = 1;
-        // Next: the menu unloads and the template selection dialog
-        // (FrmTemplateDlg) opens, not modal. Until that dialog is in the
-        // program the menu stays open.
+        LeaveForTemplateDialog();
     });
 }
 
 void FrmMenu::CmdUpdate_Click() {
     Trap(Msg::GeneralFailure, [&] {
         TemplateMode = 2;
-        // Next: the menu unloads and the template selection dialog opens (see CmdCopy).
+        LeaveForTemplateDialog();
     });
 }
 
 void FrmMenu::CmdDelete_Click() {
     Trap(Msg::GeneralFailure, [&] {
         TemplateMode = 3;
-        // Next: the menu unloads and the template selection dialog opens (see CmdCopy).
+        LeaveForTemplateDialog();
     });
 }
 

@@ -25,6 +25,8 @@ private:
     void CmdGosa_Click();
     void CmdVersion_Click();
     void CmdEnd_Click();
+    // Unloads the menu and shows the template dialog, not modal.
+    void LeaveForTemplateDialog();
 
     QPushButton* CmdVersion;
     QPushButton* CmdEnd;

@@ -3,13 +3,22 @@
 #include "common/AppFolder.h"
 #include "common/Globals.h"
 #include "common/LayoutFiles.h"
+#include "common/Program.h"
 #include "platform/Database.h"
 #include "platform/Engine.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <stdexcept>
+
+// Every suite sees the screens with the program's own fonts.
+static void setUpProgramFonts() {
+    RegisterFontSubstitutions();
+    SetProgramFont();
+}
+Q_COREAPP_STARTUP_FUNCTION(setUpProgramFonts)
 
 MessageRecorder::MessageRecorder() {
     SetMessageBoxResponder([this](const MessageBoxRequest& r) {

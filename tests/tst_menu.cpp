@@ -5,8 +5,10 @@
 #include "common/Globals.h"
 #include "common/LayoutFiles.h"
 #include "common/Program.h"
+#include "pages/FrmPage.h"
 #include "platform/Database.h"
 #include "templates/FrmMenu.h"
+#include "templates/FrmTemplateDlg.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -105,6 +107,14 @@ private:
     QPointer<FrmMenu> menu_;
 };
 
+// The visible screen of type T, if any.
+template <class T> T* Visible() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* s = qobject_cast<T*>(w); s && s->isVisible())
+            return s;
+    return nullptr;
+}
+
 void TestMenu::init() {
     app_ = std::make_unique<AppFolderFixture>();
     app_->OpenLayoutDatabase();
@@ -117,6 +127,10 @@ void TestMenu::init() {
 
 void TestMenu::cleanup() {
     delete menu_.data();
+    // The screens the menu handed over to.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (qobject_cast<Form*>(w))
+            delete w;
     // Windows that the end of the program scheduled for deletion go now.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     messages_.reset();
@@ -202,6 +216,10 @@ void TestMenu::modeButtonsSetTheMode() {
     QTest::mouseClick(Button(qPrintable(button)), Qt::LeftButton);
     QCOMPARE(TemplateMode, qint16(mode));
     QCOMPARE(messages_->texts(), QStringList());
+    // The menu hands over to the template dialog and is released.
+    QTRY_VERIFY(menu_.isNull());
+    QVERIFY(Visible<FrmTemplateDlg>());
+    QVERIFY(!Visible<FrmPage>());
     // The new template is not made by these buttons.
     QCOMPARE(app_->Scalar("select count(*) as n from template"), 0);
     QVERIFY(CurrentTemplateId.isEmpty());
@@ -217,7 +235,13 @@ void TestMenu::insertCreatesTemplates() {
                           "where template_id = 1 and template_name = ''"),
              1);
     QVERIFY(!LayoutWorkspace->InTransaction());
+    // The menu hands over to the page setup screen on the new template.
+    QTRY_VERIFY(menu_.isNull());
+    QVERIFY(Visible<FrmPage>());
+    QVERIFY(!Visible<FrmTemplateDlg>());
+    delete Visible<FrmPage>();
 
+    Open();
     QTest::mouseClick(Button("CmdInsert"), Qt::LeftButton);
     QCOMPARE(CurrentTemplateId, QStringLiteral("2"));
     QCOMPARE(app_->Scalar("select count(*) as n from template"), 2);
