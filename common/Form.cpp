@@ -65,6 +65,9 @@ void Form::ExecModal(Form* screen) {
     screen->setWindowModality(Qt::ApplicationModal);
     screen->exec();
     delete guard.data();
+    // The opener is the program's active screen again, also where no window
+    // manager hands the activation back.
+    activateWindow();
     Activate();
 }
 
