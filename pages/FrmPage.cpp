@@ -7,6 +7,8 @@
 #include "common/Messages.h"
 #include "common/Statements.h"
 #include "common/Twips.h"
+#include "items/FrmMoji.h"
+#include "pages/PrintEngine.h"
 #include "platform/Database.h"
 #include "platform/SpreadGrid.h"
 #include "templates/FrmMenu.h"
@@ -91,8 +93,7 @@ FrmPage::FrmPage(QWidget* parent) : Form(parent) {
             });
     connect(vaSpread, &SpreadGrid::ButtonClicked, this,
             [this](int col, int row) { vaSpread_ButtonClicked(col, row); });
-    // The print engine comes with its own screen work; until then the
-    // button stays without an action.
+    connect(CmdPrint, &QPushButton::clicked, this, [this] { CmdPrint_Click(); });
     connect(CmdOK, &QPushButton::clicked, this, [this] { CmdOK_Click(); });
     connect(CmdBack, &QPushButton::clicked, this, [this] { CmdBack_Click(); });
 }
@@ -167,11 +168,14 @@ void FrmPage::vaSpread_ButtonClicked(int col, int row) {
         }
         CurrentPageId = PageIds[row];
         CurrentPaperDirection = qint16(vaSpread->ListIndex(ColDirection, row));
-        // The text item grid of the page opens here once it exists.
+        // The text item grid of the page; nothing is reloaded when it closes.
+        ExecModal(new FrmMoji);
     });
 }
 
-void FrmPage::CmdPrint_Click() {}
+void FrmPage::CmdPrint_Click() {
+    Trap(Msg::GeneralFailure, [&] { PrintSelectedPages(vaSpread); });
+}
 
 void FrmPage::CmdOK_Click() {
     Trap(Msg::UpdateFailed, [&] {

@@ -222,16 +222,31 @@ void TestPage::detailButton() {
     QTRY_COMPARE(recorder.texts(), QStringList{"データが未登録です。\r"});
     QVERIFY(CurrentPageId.isEmpty());
 
-    // A saved row: its id, and the direction as shown, saved or not.
+    // A saved row opens the page's text items, modally, with its id and the
+    // direction as shown, saved or not; closing them reloads nothing.
+    QStringList seen;
+    auto closeItemsWhenOpen = [&] {
+        QTimer::singleShot(50, [&] {
+            QWidget* items = QApplication::activeModalWidget();
+            seen.append(items ? items->windowTitle() + " " + CurrentPageId + " " +
+                                    QString::number(CurrentPaperDirection)
+                              : QString("none"));
+            if (items)
+                items->findChild<QPushButton*>("CmdBack")->click();
+        });
+    };
+    page.typePageNo(3, "9");
     page.grid()->SetListIndex(FrmPage::ColDirection, 1, 1);
     page.grid()->SetActiveCell(FrmPage::ColDetail, 1);
+    closeItemsWhenOpen();
     press(Qt::Key_Space);
-    QTRY_COMPARE(CurrentPageId, QString("8"));
-    QCOMPARE(CurrentPaperDirection, qint16(1));
+    QTRY_COMPARE(seen, QStringList{"文字設定 8 1"});
     QCOMPARE(recorder.shown.size(), 1);
+    QCOMPARE(page.grid()->CellText(FrmPage::ColPageNo, 3), QString("9"));
     page.grid()->SetListIndex(FrmPage::ColDirection, 1, -1);
-    press(Qt::Key_Space);
-    QTRY_COMPARE(CurrentPaperDirection, qint16(-1));
+    closeItemsWhenOpen();
+    QTest::keyClick(page.grid(), Qt::Key_Space);
+    QTRY_COMPARE(seen, QStringList({"文字設定 8 1", "文字設定 8 -1"}));
 }
 
 void TestPage::failedSaveLeavesNothing() {

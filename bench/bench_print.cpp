@@ -1,0 +1,204 @@
+// The print command on a template of 30 pages x 40 items, each item two
+// 20-character Japanese lines, written to a PDF file, next to a bare QPainter
+// loop that draws the same lines at the same places onto the same kind of PDF.
+// Each side runs in a process of its own, so its peak memory is its own.
+//
+//   bench_print [DELIVERED_DATA_VSK]
+//
+// Prints wall time (median of 5 commands) and peak resident memory of each
+// side, and their ratios.
+#include "common/AppFolder.h"
+#include "common/Globals.h"
+#include "common/LayoutFiles.h"
+#include "common/Program.h"
+#include "common/Statements.h"
+#include "pages/FrmPage.h"
+#include "pages/PrintEngine.h"
+#include "platform/Database.h"
+#include "platform/Engine.h"
+#include "platform/MessageBox.h"
+#include "platform/SpreadGrid.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#ifndef VESK_DELIVERED_DB
+#define VESK_DELIVERED_DB "build/delivered/data.vsk"
+#endif
+
+namespace {
+
+constexpr int Pages = 30;
+constexpr int Items = 40;
+constexpr int Runs = 5;
+const QString Text =
+    QStringLiteral("東京都千代田区丸の内一丁目二番三号　株式会社ベスク商事　営業部御中");
+
+double top(int item) {
+    return 10.0 + 6.5 * item;
+}
+
+// Peak resident memory of this process so far, in kB.
+long peakKb() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+void report(const std::vector<double>& ms, long before) {
+    std::printf("%.3f %ld %ld\n", median(ms), before, peakKb());
+}
+
+int runEngine(const QString& delivered) {
+    QTemporaryDir dir;
+    const QString file = QDir(dir.path()).filePath(LayoutFiles::Data);
+    if (!QFile::copy(delivered, file)) {
+        std::fprintf(stderr, "cannot copy %s\n", qPrintable(delivered));
+        return 1;
+    }
+    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+    SetAppPath(dir.path());
+    SetMessageBoxResponder([](const MessageBoxRequest& r) {
+        std::fprintf(stderr, "message: %s\n", qPrintable(r.text));
+        return 1;
+    });
+    LayoutWorkspace = &DefaultWorkspace();
+    LayoutDatabase = LayoutWorkspace->OpenDatabase(file, true, false, LayoutFiles::Connect);
+    Database& db = *LayoutDatabase;
+    db.Execute("BEGIN");
+    db.Execute(Statements::InsertTemplate("1"));
+    int itemId = 0;
+    for (int p = 1; p <= Pages; ++p) {
+        const QString page = QString::number(p);
+        db.Execute(Statements::InsertPage(page, "1", page, 0, 1));
+        for (int i = 0; i < Items; ++i)
+            db.Execute(Statements::InsertItem(QString::number(++itemId), page, Text, "10.5", "20",
+                                              "190", QString::number(top(i)), "20", "2", 0));
+    }
+    db.Execute("COMMIT");
+
+    CurrentTemplateId = "1";
+    ShowPageSetup();
+    SpreadGrid* grid = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* page = qobject_cast<FrmPage*>(w))
+            grid = page->findChild<SpreadGrid*>(QStringLiteral("vaSpread"));
+    QApplication::processEvents();
+    PrintToPdfFile(QDir(dir.path()).filePath(QStringLiteral("out.pdf")));
+    const long before = peakKb();
+    std::vector<double> ms;
+    for (int run = 0; run < Runs; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        PrintSelectedPages(grid);
+        ms.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    report(ms, before);
+    LayoutWorkspace->Close();
+    return 0;
+}
+
+int runBare() {
+    QTemporaryDir dir;
+    const QString file = QDir(dir.path()).filePath(QStringLiteral("out.pdf"));
+    const long before = peakKb();
+    std::vector<double> ms;
+    for (int run = 0; run < Runs; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        QPdfWriter writer(file);
+        writer.setResolution(1200);
+        writer.setPageLayout(
+            QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
+        QPainter painter(&writer);
+        QFont font(QStringLiteral("ＭＳ Ｐ明朝"));
+        font.setPointSizeF(10.5);
+        font.setHintingPreference(QFont::PreferNoHinting);
+        painter.setFont(font);
+        const QFontMetricsF metrics(font, &writer);
+        const double perMm = 1200 / 25.4;
+        const QString lines[] = {Text.left(20), Text.mid(20, 20)};
+        for (int p = 0; p < Pages; ++p) {
+            if (p > 0)
+                writer.newPage();
+            for (int i = 0; i < Items; ++i)
+                for (int k = 0; k < 2; ++k)
+                    painter.drawText(QPointF(20 * perMm, top(i) * perMm + metrics.ascent() +
+                                                             k * metrics.height()),
+                                     lines[k]);
+        }
+        painter.end();
+        ms.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    report(ms, before);
+    return 0;
+}
+
+struct Result {
+    double ms = 0;
+    long before = 0;
+    long peak = 0;
+};
+
+bool measure(const QStringList& args, Result* result) {
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), args);
+    if (!child.waitForFinished(600000) || child.exitCode() != 0)
+        return false;
+    const QList<QByteArray> f = child.readAllStandardOutput().trimmed().split(' ');
+    if (f.size() != 3)
+        return false;
+    *result = {f[0].toDouble(), f[1].toLong(), f[2].toLong()};
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    RegisterFontSubstitutions();
+    const QStringList args = app.arguments().mid(1);
+    if (args.value(0) == QLatin1String("--engine"))
+        return runEngine(args.value(1));
+    if (args.value(0) == QLatin1String("--bare"))
+        return runBare();
+
+    const QString delivered = args.isEmpty() ? QStringLiteral(VESK_DELIVERED_DB) : args[0];
+    Result engine, bare;
+    if (!measure({"--engine", delivered}, &engine) || !measure({"--bare"}, &bare)) {
+        std::fprintf(stderr, "bench_print: a measuring run failed\n");
+        return 1;
+    }
+    std::printf("%d pages x %d items x 2 lines of 20 characters to PDF, median of %d:\n", Pages,
+                Items, Runs);
+    std::printf("  print command: %8.1f ms, peak %6ld kB (%6ld kB before)\n", engine.ms,
+                engine.peak, engine.before);
+    std::printf("  bare QPainter: %8.1f ms, peak %6ld kB (%6ld kB before)\n", bare.ms, bare.peak,
+                bare.before);
+    std::printf("  ratio: time %.2f, peak memory %.2f, memory added while printing %.2f\n",
+                engine.ms / bare.ms, double(engine.peak) / double(bare.peak),
+                double(engine.peak - engine.before) /
+                    double(std::max(1L, bare.peak - bare.before)));
+    return 0;
+}

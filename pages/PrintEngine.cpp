@@ -1,0 +1,183 @@
+#include "pages/PrintEngine.h"
+
+#include "common/Globals.h"
+#include "common/LayoutDb.h"
+#include "common/Messages.h"
+#include "common/Statements.h"
+#include "common/TextUnits.h"
+#include "pages/FrmPage.h"
+#include "platform/Database.h"
+#include "platform/Printer.h"
+#include "platform/SpreadGrid.h"
+
+#include <iterator>
+#include <memory>
+
+namespace {
+
+std::unique_ptr<Printer>& runPrinter() {
+    static std::unique_ptr<Printer> printer;
+    return printer;
+}
+
+void setDestination(const PrintDestination& destination) {
+    if (runPrinter())
+        runPrinter()->SetDestination(destination);
+    else
+        runPrinter() = std::make_unique<Printer>(destination);
+}
+
+// A page to print: the codes its row shows and its items, all read before
+// anything is drawn.
+struct SheetPlan {
+    int direction = -1;
+    int size = -1;
+    QList<TextItem> items;
+};
+
+bool printFlagSet(const QString& text) {
+    bool ok = false;
+    const long value = text.trimmed().toLong(&ok);
+    return ok && value == 1;
+}
+
+TextItem readItem(const Recordset& rs) {
+    TextItem item;
+    item.moji = FieldText(rs, QStringLiteral("moji"));
+    item.pSize = FieldDouble(rs, QStringLiteral("p_size"));
+    item.pLeft = FieldDouble(rs, QStringLiteral("p_left"));
+    item.pRight = FieldDouble(rs, QStringLiteral("p_right"));
+    item.pTop = FieldDouble(rs, QStringLiteral("p_top"));
+    item.pColCount = FieldInt16(rs, QStringLiteral("p_col_count"));
+    item.pRowCount = FieldInt16(rs, QStringLiteral("p_row_count"));
+    item.pPosition = FieldInt16(rs, QStringLiteral("p_position"));
+    return item;
+}
+
+QList<SheetPlan> readSelectedPages(SpreadGrid* grid) {
+    grid->CommitEditor();
+    QList<SheetPlan> pages;
+    for (int r = 1; r <= PageRowCount; ++r) {
+        if (PageIds[r].isEmpty())
+            break;
+        if (!printFlagSet(grid->CellText(FrmPage::ColPrint, r)))
+            continue;
+        SheetPlan page;
+        page.direction = grid->ListIndex(FrmPage::ColDirection, r);
+        page.size = grid->ListIndex(FrmPage::ColSize, r);
+        SqlText = Statements::SelectItems(PageIds[r]);
+        std::unique_ptr<Recordset> rs = LayoutDatabase->OpenRecordset(SqlText);
+        while (!rs->EOF_()) {
+            page.items.append(readItem(*rs));
+            rs->MoveNext();
+        }
+        rs->Close();
+        pages.append(page);
+    }
+    return pages;
+}
+
+void setOrientation(Printer& printer, int direction) {
+    switch (direction) {
+    case 0:
+        printer.SetOrientation(Printer::Orientation::Portrait);
+        break;
+    case 1:
+        printer.SetOrientation(Printer::Orientation::Landscape);
+        break;
+    default:
+        break; // the orientation stays as it was
+    }
+}
+
+void setPaperSize(Printer& printer, int size) {
+    static const Printer::Paper papers[] = {Printer::Paper::A3, Printer::Paper::A4,
+                                            Printer::Paper::A5, Printer::Paper::JisB4,
+                                            Printer::Paper::JisB5};
+    if (size >= 0 && size < int(std::size(papers)))
+        printer.SetPaperSize(papers[size]);
+    // Any other code leaves the paper size as it was.
+}
+
+} // namespace
+
+Printer& RunPrinter() {
+    if (!runPrinter())
+        runPrinter() = std::make_unique<Printer>(PrintDestination::DefaultPrinter());
+    return *runPrinter();
+}
+
+void PrintToDefaultPrinter() {
+    setDestination(PrintDestination::DefaultPrinter());
+}
+
+void PrintToPdfFile(const QString& path) {
+    setDestination(PrintDestination::PdfFile(path));
+}
+
+void ResetRunPrinter() {
+    runPrinter().reset();
+}
+
+void SetPrinterDefaults() {
+    Printer& printer = RunPrinter();
+    printer.SetCopies(1);
+    printer.SetUnit(Printer::Unit::Millimetre);
+    printer.SetFontName(QStringLiteral("ＭＳ Ｐ明朝"));
+}
+
+void PrintSelectedPages(SpreadGrid* grid) {
+    SetPrinterDefaults();
+    const QList<SheetPlan> pages = readSelectedPages(grid);
+    if (pages.isEmpty()) {
+        ShowMessage(QStringLiteral("印刷対象ページ"), QString(), Msg::NotSelected);
+        return;
+    }
+    Printer& printer = RunPrinter();
+    try {
+        int printed = 0;
+        for (const SheetPlan& page : pages) {
+            if (printed != 0)
+                printer.NewPage();
+            setOrientation(printer, page.direction);
+            setPaperSize(printer, page.size);
+            for (const TextItem& item : page.items)
+                PrintTextItem(item);
+            ++printed;
+        }
+        printer.EndDoc();
+    } catch (...) {
+        printer.KillDoc();
+        throw;
+    }
+}
+
+void PrintTextItem(const TextItem& item) {
+    Printer& printer = RunPrinter();
+    printer.SetFontSize(item.pSize);
+    printer.SetCurrentY(float(item.pTop - OffsetTop));
+    // A characters-per-line value of 0 or below cuts nothing: every line is empty.
+    const QStringList pieces = SplitCharacters(item.moji, item.pColCount);
+    for (int k = 0; k < item.pRowCount; ++k) {
+        const QString piece = k < pieces.size() ? pieces[k] : QString();
+        switch (item.pPosition) {
+        case 0:
+            printer.SetCurrentX(float(item.pLeft - OffsetLeft));
+            break;
+        case 1: {
+            const double w = printer.TextWidth(piece);
+            printer.SetCurrentX(
+                float(item.pLeft + (item.pRight - item.pLeft) / 2 - w / 2 - OffsetLeft));
+            break;
+        }
+        case 2: {
+            const double w = printer.TextWidth(piece);
+            printer.SetCurrentX(float(item.pRight - w - OffsetLeft));
+            break;
+        }
+        default:
+            break; // the line starts where the last one left the position
+        }
+        printer.Print(piece);
+    }
+}

@@ -1,0 +1,170 @@
+#include "platform/SystemPrinter.h"
+
+#include <QFile>
+#include <QPrinter>
+#include <QTemporaryFile>
+#include <cups/cups.h>
+
+namespace {
+
+QString cupsMessage() {
+    return QString::fromUtf8(cupsLastErrorString());
+}
+
+bool cupsFailed(ipp_status_t status) {
+    return status > IPP_STATUS_OK_CONFLICTING;
+}
+
+// Job options as CUPS takes them, freed with the object.
+class JobOptions {
+public:
+    ~JobOptions() { cupsFreeOptions(count_, options_); }
+    void Add(const char* name, const QByteArray& value) {
+        count_ = cupsAddOption(name, value.constData(), count_, &options_);
+    }
+    int count() const { return count_; }
+    cups_option_t* options() const { return options_; }
+
+private:
+    int count_ = 0;
+    cups_option_t* options_ = nullptr;
+};
+
+int createHeldJob(const QByteArray& printer, const PrintJob& job) {
+    JobOptions options;
+    if (!job.media.isEmpty())
+        options.Add("media", job.media.toUtf8());
+    options.Add("orientation-requested", job.landscape ? "4" : "3");
+    options.Add("copies", QByteArray::number(job.copies));
+    // Millimetres on the form are millimetres on the paper: never scaled,
+    // and a page a fraction of a point larger than the paper is held at its
+    // top-left corner rather than centred.
+    options.Add("print-scaling", "none");
+    options.Add("position", "top-left");
+    options.Add("job-hold-until", "indefinite");
+    const int id =
+        cupsCreateJob(CUPS_HTTP_DEFAULT, printer.constData(), job.title.toUtf8().constData(),
+                      options.count(), options.options());
+    if (id <= 0)
+        throw PrinterError(QStringLiteral("CUPS refused a job on %1: %2")
+                               .arg(QString::fromUtf8(printer), cupsMessage()));
+    return id;
+}
+
+void sendDocument(const QByteArray& printer, int jobId, const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw PrinterError(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
+    if (cupsStartDocument(CUPS_HTTP_DEFAULT, printer.constData(), jobId, "sheets.pdf",
+                          CUPS_FORMAT_PDF, 1) != HTTP_STATUS_CONTINUE)
+        throw PrinterError(QStringLiteral("CUPS refused the document of job %1: %2")
+                               .arg(jobId)
+                               .arg(cupsMessage()));
+    bool written = true;
+    QByteArray chunk;
+    while (written && !(chunk = file.read(64 * 1024)).isEmpty())
+        written = cupsWriteRequestData(CUPS_HTTP_DEFAULT, chunk.constData(),
+                                       size_t(chunk.size())) == HTTP_STATUS_CONTINUE;
+    const bool readAll = file.error() == QFileDevice::NoError && file.atEnd();
+    // The request is closed in every case, so the connection stays usable.
+    const ipp_status_t status = cupsFinishDocument(CUPS_HTTP_DEFAULT, printer.constData());
+    if (!written || !readAll || cupsFailed(status))
+        throw PrinterError(QStringLiteral("The document of job %1 did not reach CUPS: %2")
+                               .arg(jobId)
+                               .arg(readAll ? cupsMessage() : file.errorString()));
+}
+
+void releaseJob(int jobId) {
+    ipp_t* request = ippNewRequest(IPP_OP_RELEASE_JOB);
+    const QByteArray uri = "ipp://localhost/jobs/" + QByteArray::number(jobId);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.constData());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                 cupsUser());
+    ippDelete(cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/jobs/"));
+    if (cupsFailed(cupsLastError()))
+        throw PrinterError(
+            QStringLiteral("CUPS did not release job %1: %2").arg(jobId).arg(cupsMessage()));
+}
+
+// True when the printer's description says landscape pages are turned a
+// quarter to the right ("*LandscapeOrientation: Minus90"); a printer without
+// a description, or one that says nothing, turns them to the left.
+bool landscapeTurnsRight(const QString& printerName) {
+    QTemporaryFile ppd;
+    if (!ppd.open())
+        throw PrinterError(
+            QStringLiteral("Cannot write a temporary file: %1").arg(ppd.errorString()));
+    const QByteArray resource = "/printers/" + printerName.toUtf8() + ".ppd";
+    if (cupsGetFd(CUPS_HTTP_DEFAULT, resource.constData(), ppd.handle()) != HTTP_STATUS_OK)
+        return false;
+    ppd.seek(0);
+    while (!ppd.atEnd()) {
+        const QByteArray line = ppd.readLine().trimmed();
+        if (line.startsWith("*LandscapeOrientation:"))
+            return line.contains("Minus90");
+    }
+    return false;
+}
+
+} // namespace
+
+QString DefaultPrinterName() {
+    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr);
+    if (!dest)
+        throw PrinterError(QStringLiteral("There is no default printer: %1").arg(cupsMessage()));
+    const QString name = QString::fromUtf8(dest->name);
+    cupsFreeDests(1, dest);
+    return name;
+}
+
+PrinterPaper::PrinterPaper(const QString& printerName)
+    : printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
+    printer_->setPrinterName(printerName);
+    if (!printer_->isValid() || printer_->outputFormat() != QPrinter::NativeFormat ||
+        printer_->printerName() != printerName)
+        throw PrinterError(
+            QStringLiteral("The print system does not know printer %1").arg(printerName));
+    own_ = printer_->pageLayout();
+    landscapeTurnsRight_ = landscapeTurnsRight(printerName);
+}
+
+PrinterPaper::~PrinterPaper() = default;
+
+QPageLayout PrinterPaper::OwnLayout() const {
+    return own_;
+}
+
+QMarginsF PrinterPaper::Margins(const QPageSize& size, QPageLayout::Orientation orientation) {
+    // Qt reports the margins of the paper as it goes through the printer,
+    // whatever the orientation asked for.
+    printer_->setPageSize(size);
+    printer_->setPageOrientation(QPageLayout::Portrait);
+    QPageLayout layout = printer_->pageLayout();
+    layout.setUnits(QPageLayout::Millimeter);
+    const QMarginsF m = layout.minimumMargins();
+    if (orientation == QPageLayout::Portrait)
+        return m;
+    // A landscape page is turned onto the paper, usually a quarter turn to
+    // the left: its top edge lies on the paper's left edge, its left edge on
+    // the paper's bottom edge. Some printers turn it to the right.
+    if (landscapeTurnsRight_)
+        return QMarginsF(m.top(), m.right(), m.bottom(), m.left());
+    return QMarginsF(m.bottom(), m.left(), m.top(), m.right());
+}
+
+void SubmitJobs(const QString& printerName, const QList<PrintJob>& jobs) {
+    const QByteArray printer = printerName.toUtf8();
+    QList<int> created;
+    try {
+        for (const PrintJob& job : jobs)
+            created.append(createHeldJob(printer, job));
+        for (qsizetype i = 0; i < jobs.size(); ++i)
+            sendDocument(printer, created[i], jobs[i].file);
+        for (int id : created)
+            releaseJob(id);
+    } catch (...) {
+        for (int id : created)
+            cupsCancelJob2(CUPS_HTTP_DEFAULT, printer.constData(), id, 0);
+        throw;
+    }
+}

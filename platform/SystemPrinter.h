@@ -1,0 +1,57 @@
+// The system's default printer as the printer object reaches it: its name and
+// its own paper, its hardware margins, and the hand-over of finished PDFs to
+// the CUPS scheduler (the one named by CUPS_SERVER, or the local one).
+#pragma once
+
+#include <QList>
+#include <QMarginsF>
+#include <QPageLayout>
+#include <QString>
+#include <memory>
+#include <stdexcept>
+
+class QPrinter;
+
+// Any failure of the printer object or the print system, with its cause.
+class PrinterError : public std::runtime_error {
+public:
+    explicit PrinterError(const QString& message) : std::runtime_error(message.toStdString()) {}
+};
+
+// The name of the default CUPS destination; throws when there is none.
+QString DefaultPrinterName();
+
+// What one printer says about paper, asked through Qt's print support.
+class PrinterPaper {
+public:
+    explicit PrinterPaper(const QString& printerName);
+    ~PrinterPaper();
+    PrinterPaper(const PrinterPaper&) = delete;
+    PrinterPaper& operator=(const PrinterPaper&) = delete;
+
+    // The paper and orientation the printer uses when it is told none.
+    QPageLayout OwnLayout() const;
+    // The hardware margins (millimetres) of a paper size in an orientation:
+    // the strips at the edges of the page, as the page is drawn, that the
+    // printer cannot reach.
+    QMarginsF Margins(const QPageSize& size, QPageLayout::Orientation orientation);
+
+private:
+    std::unique_ptr<QPrinter> printer_;
+    QPageLayout own_;
+    bool landscapeTurnsRight_ = false;
+};
+
+// One PDF to be printed as one job.
+struct PrintJob {
+    QString file;
+    QString title;
+    QString media; // PWG media name, e.g. "iso_a4_210x297mm"; empty: the printer's own paper
+    bool landscape = false;
+    int copies = 1;
+};
+
+// Hands `jobs` to `printerName`, all or none: every job is created held,
+// every document sent, and only then are the jobs released. Any refusal
+// cancels every job of the call and throws with CUPS's message.
+void SubmitJobs(const QString& printerName, const QList<PrintJob>& jobs);
