@@ -8,6 +8,8 @@
 #include "common/Statements.h"
 #include "common/Twips.h"
 #include "items/AlignCodes.h"
+#include "items/FrmScanTate.h"
+#include "items/FrmScanYoko.h"
 #include "platform/Database.h"
 #include "platform/SpreadGrid.h"
 
@@ -231,13 +233,13 @@ void FrmMoji::CmdImage_Click() {
     Trap(Msg::GeneralFailure, [&] {
         switch (CurrentPaperDirection) {
         case 0:
-            // Hand-over point, not connected yet: the portrait image placement
-            // screen opens here with ExecModal(new FrmScanTate). Its item
-            // detail dialog refills this grid through OpenInstance()->ListSet().
+            // The portrait image placement screen; its item detail dialog
+            // refills this grid through OpenInstance()->ListSet().
+            ExecModal(new FrmScanTate);
             break;
         case 1:
-            // Hand-over point, not connected yet: the landscape image placement
-            // screen opens here with ExecModal(new FrmScanYoko).
+            // The landscape image placement screen.
+            ExecModal(new FrmScanYoko);
             break;
         default:
             // No direction chosen, or a code beyond the list: nothing happens.

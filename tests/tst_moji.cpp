@@ -1,11 +1,13 @@
 // The text item grid driven as a user does: typing items, saving them all at
 // once, and what survives a refused save, an unchanged save and leaving.
+#include "PdfSheets.h"
 #include "TestSupport.h"
 #include "common/Globals.h"
 #include "common/Statements.h"
 #include "items/AlignCodes.h"
 #include "items/FrmMoji.h"
 #include "pages/FrmPage.h"
+#include "pages/PrintEngine.h"
 #include "platform/Database.h"
 #include "platform/SpreadGrid.h"
 
@@ -158,7 +160,7 @@ private slots:
     void imageButtonWithoutDirectionDoesNothing();
     void escapeKeepsAndBackDrops();
     void opensModallyFromThePageScreen();
-    void listSetRefillsStoredRows();
+    void printedWhereTyped();
 };
 
 void TestMoji::emptyPageOpensBlankAndAllBlankSaveDeletes() {
@@ -467,32 +469,43 @@ void TestMoji::opensModallyFromThePageScreen() {
     QCOMPARE(pageGrid->ListIndex(FrmPage::ColDirection, 1), 1);
 }
 
-void TestMoji::listSetRefillsStoredRows() {
+void TestMoji::printedWhereTyped() {
     Data data;
-    insert(1, kPage, item("a"));
-    insert(2, kPage, item("b"));
-    MojiScreen moji;
-    moji.typeCell(FrmMoji::ColText, 1, "edited");
-    moji.typeRow(4, kFilled);
-    // The item detail dialog inserts an item, then refills the open grid.
-    insert(60, kPage, item("new", 14));
-    QCOMPARE(FrmMoji::OpenInstance(), moji.form.data());
-    FrmMoji::OpenInstance()->ListSet();
-    QCOMPARE(moji.row(1).first(), QString("a"));
-    QCOMPARE(moji.row(3), QStringList({"new", "14", "20", "80", "30", "8", "1", "左詰め"}));
-    QCOMPARE(moji.row(4).mid(0, 7), kFilled);
-    closeAll();
-
-    // A stored value no cell can take stops the filling: the screen opens
-    // with the rows filled before it and says so.
-    LayoutDatabase->Execute("update moji set p_top = null where moji_id = 2");
-    MessageRecorder recorder;
-    MojiScreen failed;
-    QCOMPARE(recorder.texts(), QStringList{"処理中、異常が発生しました。\r"});
-    QVERIFY(failed.form && failed.form->isVisible());
-    QCOMPARE(failed.row(1).first(), QString("a"));
-    QCOMPARE(failed.grid()->CellText(FrmMoji::ColTop, 2), QString());
-    QCOMPARE(failed.row(3), QStringList(8, QString()));
+    {
+        MojiScreen m;
+        m.typeRow(1, {"ABCDE", "10.5", "20", "80", "30", "5", "1"});
+        m.chooseAlign(1, 0);
+        m.typeRow(2, {"XYZ", "12", "40", "100.5", "55.5", "3", "1"});
+        m.chooseAlign(2, 2);
+        m.click("CmdOK");
+        QTRY_VERIFY(m.form.isNull() || !m.form->isVisible());
+    }
+    OffsetLeft = OffsetTop = 0;
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("sheet.pdf");
+    PrintToPdfFile(pdf);
+    CurrentTemplateId = "1";
+    ShowPageSetup();
+    FrmPage* page = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* p = qobject_cast<FrmPage*>(w))
+            page = p;
+    QVERIFY(page);
+    QTest::qWait(10);
+    page->findChild<SpreadGrid*>("vaSpread")->SetCellText(FrmPage::ColPrint, 2, "0");
+    QTest::mouseClick(page->findChild<QPushButton*>("CmdPrint"), Qt::LeftButton);
+    const QList<PdfSheets::Sheet> sheets = PdfSheets::ReadSheets(pdf);
+    ResetRunPrinter();
+    QCOMPARE(sheets.size(), 1);
+    QCOMPARE(sheets[0].words.size(), 2);
+    // Left-aligned from its left edge, right-aligned to its right edge, each
+    // line's top at the item's top.
+    const QRectF abc = sheets[0].words[0].box, xyz = sheets[0].words[1].box;
+    QCOMPARE(sheets[0].words[0].text, QString("ABCDE"));
+    QVERIFY2(qAbs(abc.left() - 20) < 0.05 && qAbs(abc.top() - 30) < 0.05,
+             qPrintable(QString("%1 %2").arg(abc.left()).arg(abc.top())));
+    QVERIFY2(qAbs(xyz.right() - 100.5) < 0.05 && qAbs(xyz.top() - 55.5) < 0.05,
+             qPrintable(QString("%1 %2").arg(xyz.right()).arg(xyz.top())));
 }
 
 QTEST_MAIN(TestMoji)

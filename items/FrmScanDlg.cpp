@@ -1,0 +1,152 @@
+#include "items/FrmScanDlg.h"
+
+#include "common/ErrorTrap.h"
+#include "common/Globals.h"
+#include "common/InputHelpers.h"
+#include "common/LayoutDb.h"
+#include "common/Messages.h"
+#include "common/Numbers.h"
+#include "common/Statements.h"
+#include "common/Twips.h"
+#include "items/AlignCodes.h"
+#include "items/FrmMoji.h"
+#include "platform/Database.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <stdexcept>
+
+namespace {
+
+constexpr int LabelLeft = 480;
+constexpr int FieldLeft = 1920;
+constexpr int BoxHeight = 270;
+
+QLabel* Caption(QWidget* parent, const char* name, const QString& text, int top, int width) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(TwipsRect(LabelLeft, top, width, BoxHeight));
+    return label;
+}
+
+// A number box: text right-aligned, input method off.
+QLineEdit* NumberBox(QWidget* parent, const char* name, int top, int width) {
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setGeometry(TwipsRect(FieldLeft, top, width, BoxHeight));
+    box->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    box->setAttribute(Qt::WA_InputMethodEnabled, false);
+    return box;
+}
+
+QPushButton* Button(QWidget* parent, const char* name, const QString& text, int top) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(TwipsRect(4200, top, 1000, 375));
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+} // namespace
+
+FrmScanDlg::FrmScanDlg(QWidget* parent) : Form(parent) {
+    setWindowTitle(QStringLiteral("イメージ登録詳細"));
+    setFixedSize(TwipsSize(5955, 3375));
+
+    LblMoji = Caption(this, "LblMoji", QStringLiteral("文字"), 240, 700);
+    LblLeft = Caption(this, "LblLeft", QStringLiteral("左端"), 720, 1400);
+    LblRight = Caption(this, "LblRight", QStringLiteral("右端"), 1080, 1400);
+    LblTop = Caption(this, "LblTop", QStringLiteral("上端"), 1440, 1400);
+    LblFont = Caption(this, "LblFont", QStringLiteral("フォント"), 1800, 1400);
+    LblCol = Caption(this, "LblCol", QStringLiteral("１行の文字数"), 2160, 1400);
+    LblRow = Caption(this, "LblRow", QStringLiteral("行数"), 2520, 1400);
+    LblAlign = Caption(this, "LblAlign", QStringLiteral("文字の位置"), 2880, 1400);
+
+    // The item text keeps the input method on, for Japanese.
+    TxtMoji = new QLineEdit(this);
+    TxtMoji->setObjectName(QStringLiteral("TxtMoji"));
+    TxtMoji->setGeometry(TwipsRect(1200, 240, 4455, BoxHeight));
+    TxtLeft = NumberBox(this, "TxtLeft", 720, 1500);
+    TxtRight = NumberBox(this, "TxtRight", 1080, 1500);
+    TxtTop = NumberBox(this, "TxtTop", 1440, 1500);
+    TxtFont = NumberBox(this, "TxtFont", 1800, 855);
+    TxtCol = NumberBox(this, "TxtCol", 2160, 855);
+    TxtRow = NumberBox(this, "TxtRow", 2520, 855);
+    CmbAlign = new QComboBox(this);
+    CmbAlign->setObjectName(QStringLiteral("CmbAlign"));
+    CmbAlign->setGeometry(TwipsRect(FieldLeft, 2880, 1335, 300));
+    CmbAlign->addItems(AlignCodes::Items);
+    CmdOK = Button(this, "CmdOK", QStringLiteral("ＯＫ"), 1680);
+    CmdCancel = Button(this, "CmdCancel", QStringLiteral("ＣＡＮＣＥＬ"), 2280);
+
+    for (auto [label, field] : {std::pair<QLabel*, QWidget*>{LblMoji, TxtMoji},
+                                {LblLeft, TxtLeft},
+                                {LblRight, TxtRight},
+                                {LblTop, TxtTop},
+                                {LblFont, TxtFont},
+                                {LblCol, TxtCol},
+                                {LblRow, TxtRow},
+                                {LblAlign, CmbAlign}})
+        label->setBuddy(field);
+
+    // OK first, so it has the focus when the dialog opens; the fields follow
+    // from the bottom up.
+    QWidget* const order[] = {CmdOK,   CmdCancel, CmbAlign, TxtRow,  TxtCol,
+                              TxtFont, TxtTop,    TxtRight, TxtLeft, TxtMoji};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    CmdOK->setFocus(Qt::OtherFocusReason);
+
+    connect(CmdOK, &QPushButton::clicked, this, [this] { CmdOK_Click(); });
+    connect(CmdCancel, &QPushButton::clicked, this, [this] { CmdCancel_Click(); });
+}
+
+void FrmScanDlg::Form_Load() {
+    Trap(Msg::GeneralFailure, [&] {
+        TxtMoji->setText(QStringLiteral("新規項目"));
+        TxtLeft->setText(DoubleToText(SelectionLeft));
+        TxtRight->setText(DoubleToText(SelectionRight));
+        TxtTop->setText(DoubleToText(SelectionTop));
+        TxtFont->setText(DoubleToText(DefaultFontSize));
+        TxtCol->setText(QString::number(DefaultColCount));
+        TxtRow->setText(QString::number(DefaultRowCount));
+        // A value wider than its box shows from its first digit.
+        for (QLineEdit* box : {TxtLeft, TxtRight, TxtTop, TxtFont})
+            box->setCursorPosition(0);
+        // -1 chooses no entry, as a list with nothing chosen gives -1.
+        if (DefaultAlign < -1 || DefaultAlign >= CmbAlign->count()) {
+            CmbAlign->setCurrentIndex(-1);
+            throw std::out_of_range("Invalid property value: alignment " +
+                                    std::to_string(DefaultAlign));
+        }
+        CmbAlign->setCurrentIndex(DefaultAlign);
+    });
+}
+
+void FrmScanDlg::Form_Activate() {
+    Trap(Msg::GeneralFailure, [&] { CenterForm(this); });
+}
+
+void FrmScanDlg::CmdOK_Click() {
+    Trap(Msg::GeneralFailure, [&] {
+        const QString id =
+            QString::number(NextId(QStringLiteral("moji"), QStringLiteral("moji_id")));
+        // A number box that holds no plain number fails here, before anything
+        // is stored; the dialog stays open with what was typed.
+        const QString sql = Statements::InsertItem(
+            id, CurrentPageId, TxtMoji->text(), TxtFont->text(), TxtLeft->text(), TxtRight->text(),
+            TxtTop->text(), TxtCol->text(), TxtRow->text(), qint16(CmbAlign->currentIndex()));
+        LayoutDatabase->Execute(sql);
+        Unload();
+        // The grid underneath shows the new item as its last stored row.
+        if (FrmMoji* grid = FrmMoji::OpenInstance())
+            grid->ListSet();
+    });
+}
+
+void FrmScanDlg::CmdCancel_Click() {
+    Trap(Msg::GeneralFailure, [&] { Unload(); });
+}

@@ -1,0 +1,6 @@
+#include "items/FrmScanYoko.h"
+
+FrmScanYoko::FrmScanYoko(QWidget* parent)
+    : ScanScreen({QSize(10425, 8085), QRect(240, 240, 9900, 7000), QRect(7080, 7440, 1335, 375),
+                  QRect(8640, 7440, 1335, 375)},
+                 parent) {}

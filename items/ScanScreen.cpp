@@ -1,0 +1,248 @@
+#include "items/ScanScreen.h"
+
+#include "common/ErrorTrap.h"
+#include "common/Globals.h"
+#include "common/InputHelpers.h"
+#include "common/Messages.h"
+#include "common/Twips.h"
+#include "items/FrmScanDlg.h"
+
+#include <QImageReader>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <functional>
+#include <stdexcept>
+
+namespace {
+
+// Pictures decoded whole before they are scaled (BMP, GIF) may be a 600 dpi
+// A3 colour scan: 280 MB in 32 bits, above Qt's default limit of 128 MB.
+constexpr int PictureLimitMb = 1024;
+
+} // namespace
+
+// The picture area: shows the loaded picture stretched to fill it exactly and
+// reports the mouse in twips. Its first and last pixel columns (rows) are its
+// left and right (top and bottom) edges, so its full width and height give its
+// size in twips whatever its size in pixels.
+class PictureArea : public QWidget {
+public:
+    using ButtonHandler =
+        std::function<void(Qt::MouseButton, Qt::KeyboardModifiers, double, double)>;
+    using MoveHandler =
+        std::function<void(Qt::MouseButtons, Qt::KeyboardModifiers, double, double)>;
+
+    PictureArea(const QSizeF& twips, QWidget* parent) : QWidget(parent), twips_(twips) {
+        // Moves count with or without a button held.
+        setMouseTracking(true);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+    ButtonHandler MouseDown;
+    MoveHandler MouseMove;
+    ButtonHandler MouseUp;
+
+    bool HasPicture() const { return !picture_.isNull(); }
+
+    // Replaces the picture by the one in `file`; throws and keeps the shown
+    // picture when the file holds none.
+    void LoadPicture(const QString& file) {
+        QImageReader reader(file);
+        // Decoded at the size it is shown at: a format that can be decoded
+        // scaled (JPEG) never holds the whole scan in memory.
+        reader.setScaledSize((QSizeF(size()) * devicePixelRatioF()).toSize());
+        const int limit = QImageReader::allocationLimit();
+        QImageReader::setAllocationLimit(qMax(limit, PictureLimitMb));
+        const auto restore = qScopeGuard([limit] { QImageReader::setAllocationLimit(limit); });
+        QImage picture = reader.read();
+        if (picture.isNull())
+            throw std::runtime_error("Invalid picture: " + file.toStdString() + ": " +
+                                     reader.errorString().toStdString());
+        picture_ = std::move(picture);
+        update();
+    }
+
+    QPointF ToTwips(const QPointF& pixels) const {
+        return {pixels.x() * twips_.width() / span(width()),
+                pixels.y() * twips_.height() / span(height())};
+    }
+    QPointF ToPixels(const QPointF& twips) const {
+        return {twips.x() * span(width()) / twips_.width(),
+                twips.y() * span(height()) / twips_.height()};
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        if (picture_.isNull()) {
+            // An empty area shows as a blank sheet.
+            painter.fillRect(rect(), Qt::white);
+            painter.setPen(palette().color(QPalette::Mid));
+            painter.drawRect(rect().adjusted(0, 0, -1, -1));
+            return;
+        }
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRectF(rect()), picture_);
+    }
+    void mousePressEvent(QMouseEvent* event) override {
+        pressed_ = true;
+        const QPointF t = ToTwips(event->position());
+        if (MouseDown)
+            MouseDown(event->button(), event->modifiers(), t.x(), t.y());
+    }
+    void mouseMoveEvent(QMouseEvent* event) override {
+        const QPointF t = ToTwips(event->position());
+        if (MouseMove)
+            MouseMove(event->buttons(), event->modifiers(), t.x(), t.y());
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        // The mouse stays with the area from a press to its release, wherever
+        // the release happens; a second button's release finds no press.
+        if (!pressed_)
+            return;
+        pressed_ = false;
+        const QPointF t = ToTwips(event->position());
+        if (MouseUp)
+            MouseUp(event->button(), event->modifiers(), t.x(), t.y());
+    }
+
+private:
+    static double span(int pixels) { return qMax(1, pixels - 1); }
+
+    QSizeF twips_;
+    QImage picture_;
+    bool pressed_ = false;
+};
+
+// The four lines of the rubber band, drawn over the whole screen: each one
+// inverts what lies under it, so it shows on white paper and on black print.
+class LineOverlay : public QWidget {
+public:
+    explicit LineOverlay(QWidget* parent) : QWidget(parent) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    std::function<void(QPainter&)> Draw;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setCompositionMode(QPainter::RasterOp_NotDestination);
+        painter.setPen(QPen(Qt::black, 0));
+        if (Draw)
+            Draw(painter);
+    }
+};
+
+ScanScreen::ScanScreen(const Layout& layout, QWidget* parent) : Form(parent), layout_(layout) {
+    setWindowTitle(QStringLiteral("文字設定"));
+    setFixedSize(TwipsSize(layout.client.width(), layout.client.height()));
+
+    const QRect& a = layout.imageArea;
+    ImageArea = new PictureArea(QSizeF(a.size()), this);
+    ImageArea->setGeometry(TwipsRect(a.left(), a.top(), a.width(), a.height()));
+    auto button = [this](const QString& caption, const QRect& r) {
+        auto* b = new QPushButton(caption, this);
+        b->setGeometry(TwipsRect(r.left(), r.top(), r.width(), r.height()));
+        b->setAutoDefault(false);
+        b->setDefault(false);
+        return b;
+    };
+    CmdOK = button(QStringLiteral("画像取込"), layout.cmdOK);
+    CmdBack = button(QStringLiteral("戻る"), layout.cmdBack);
+    LineSet = new LineOverlay(this);
+    LineSet->setGeometry(rect());
+    LineSet->raise();
+    LineSet->hide();
+
+    ImageArea->setObjectName(QStringLiteral("ImageArea"));
+    CmdOK->setObjectName(QStringLiteral("CmdOK"));
+    CmdBack->setObjectName(QStringLiteral("CmdBack"));
+    LineSet->setObjectName(QStringLiteral("LineSet"));
+    setTabOrder(CmdBack, CmdOK);
+    CmdBack->setFocus(Qt::OtherFocusReason);
+
+    CmnDlg.DefaultExt = QStringLiteral("pln");
+    CmnDlg.DialogTitle = QStringLiteral("画像ファイル選択");
+    CmnDlg.FileName = QStringLiteral("画像ファイル");
+    CmnDlg.Filter = QStringLiteral("画像ファイル|*.bmp;*.jpg;*.gif");
+
+    connect(CmdOK, &QPushButton::clicked, this, [this] { CmdOK_Click(); });
+    connect(CmdBack, &QPushButton::clicked, this, [this] { CmdBack_Click(); });
+    ImageArea->MouseDown = [this](Qt::MouseButton b, Qt::KeyboardModifiers s, double x, double y) {
+        ImageArea_MouseDown(b, s, x, y);
+    };
+    ImageArea->MouseMove = [this](Qt::MouseButtons b, Qt::KeyboardModifiers s, double x, double y) {
+        ImageArea_MouseMove(b, s, x, y);
+    };
+    ImageArea->MouseUp = [this](Qt::MouseButton b, Qt::KeyboardModifiers s, double x, double y) {
+        ImageArea_MouseUp(b, s, x, y);
+    };
+    // The lines are kept in twips of the screen; they are drawn where the
+    // area shows those twips, so they meet the mouse pointer exactly.
+    LineSet->Draw = [this](QPainter& painter) {
+        const QPointF areaTwips = layout_.imageArea.topLeft();
+        const QPointF areaPixels = ImageArea->pos();
+        for (const QLineF& l : lines_)
+            painter.drawLine(areaPixels + ImageArea->ToPixels(l.p1() - areaTwips),
+                             areaPixels + ImageArea->ToPixels(l.p2() - areaTwips));
+    };
+}
+
+void ScanScreen::Form_Activate() {
+    Trap(Msg::GeneralFailure, [&] { CenterForm(this); });
+}
+
+void ScanScreen::CmdOK_Click() {
+    Trap(Msg::GeneralFailure, [&] {
+        // A cancel leaves the last chosen file name: with a picture on view
+        // it stays as it is; before any picture the initial name is loaded,
+        // which names none.
+        if (!CmnDlg.ShowOpen(this) && ImageArea->HasPicture())
+            return;
+        ImageArea->LoadPicture(CmnDlg.FileName);
+    });
+}
+
+void ScanScreen::CmdBack_Click() {
+    Trap(Msg::GeneralFailure, [&] { Unload(); });
+}
+
+void ScanScreen::ImageArea_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, double x, double y) {
+    Trap(Msg::UpdateFailed, [&] {
+        ShowLines(true);
+        const QPointF p = QPointF(layout_.imageArea.topLeft()) + QPointF(x, y);
+        for (QLineF& l : lines_)
+            l = QLineF(p, p);
+        LineSet->update();
+        SelectionLeft = x / TwipsPerMm;
+        SelectionTop = y / TwipsPerMm;
+    });
+}
+
+void ScanScreen::ImageArea_MouseMove(Qt::MouseButtons, Qt::KeyboardModifiers, double x, double y) {
+    // No trap: nothing here can fail.
+    const double ax = layout_.imageArea.left() + x;
+    const double ay = layout_.imageArea.top() + y;
+    lines_[0].setP2(QPointF(lines_[0].x2(), ay));
+    lines_[1] = QLineF(lines_[1].x1(), ay, ax, ay);
+    lines_[2] = QLineF(ax, ay, ax, lines_[2].y2());
+    lines_[3].setP2(QPointF(ax, lines_[3].y2()));
+    if (linesVisible_)
+        LineSet->update();
+}
+
+void ScanScreen::ImageArea_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, double x, double) {
+    Trap(Msg::UpdateFailed, [&] {
+        SelectionRight = x / TwipsPerMm;
+        // The rectangle stays on view while the dialog is open.
+        ExecModal(new FrmScanDlg);
+        ShowLines(false);
+    });
+}
+
+void ScanScreen::ShowLines(bool visible) {
+    linesVisible_ = visible;
+    LineSet->setVisible(visible);
+}

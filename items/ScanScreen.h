@@ -1,0 +1,64 @@
+// Image placement ("文字設定"): the user loads a scan of the paper form and
+// drags a rectangle where a text belongs; the press and the release become
+// millimetres (twips inside the picture area divided by 33) and the item
+// detail dialog stores the item. The portrait and the landscape screens
+// differ only in the sizes and places this base is built with.
+#pragma once
+
+#include "common/Form.h"
+#include "platform/FileOpenDialog.h"
+
+#include <QLineF>
+#include <QRect>
+
+class QPushButton;
+class PictureArea;
+class LineOverlay;
+
+class ScanScreen : public Form {
+    Q_OBJECT
+public:
+    // The picture area stands for the paper at this many twips per millimetre.
+    static constexpr double TwipsPerMm = 33;
+
+    // The mouse on the picture area, positions in twips from its top-left
+    // corner. A release belongs to the press before it, wherever it happens.
+    void ImageArea_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x,
+                             double y);
+    void ImageArea_MouseMove(Qt::MouseButtons button, Qt::KeyboardModifiers shift, double x,
+                             double y);
+    void ImageArea_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
+
+    // The rubber band: line 0..3 from its first to its second end point, in
+    // twips from the client area's top-left corner, and whether it shows.
+    QLineF LineSetLine(int index) const { return lines_[index]; }
+    bool LineSetVisible() const { return linesVisible_; }
+
+protected:
+    // Sizes and places in twips.
+    struct Layout {
+        QSize client;
+        QRect imageArea;
+        QRect cmdOK;
+        QRect cmdBack;
+    };
+    ScanScreen(const Layout& layout, QWidget* parent);
+
+    void Form_Activate() override;
+    void CloseBox_Click() override { CmdBack_Click(); }
+
+private:
+    void CmdOK_Click();
+    void CmdBack_Click();
+    void ShowLines(bool visible);
+
+    const Layout layout_;
+    PictureArea* ImageArea;
+    QPushButton* CmdOK;
+    QPushButton* CmdBack;
+    LineOverlay* LineSet;
+    FileOpenDialog CmnDlg;
+
+    QLineF lines_[4];
+    bool linesVisible_ = false;
+};
