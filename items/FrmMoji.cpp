@@ -1,5 +1,6 @@
 #include "items/FrmMoji.h"
 
+#include "common/Controls.h"
 #include "common/ErrorTrap.h"
 #include "common/Globals.h"
 #include "common/LayoutDb.h"
@@ -95,18 +96,11 @@ FrmMoji::FrmMoji(QWidget* parent) : Form(parent) {
     }
     textColumnWidth_ = vaSpread->columnWidth(ColText - 1);
 
-    CmdOK = new QPushButton(QStringLiteral("登録"), this);
-    CmdBack = new QPushButton(QStringLiteral("戻る"), this);
-    CmdImage = new QPushButton(QStringLiteral("イメージ登録"), this);
-    for (QPushButton* b : {CmdOK, CmdBack, CmdImage}) {
-        b->setAutoDefault(false);
-        b->setDefault(false);
-    }
-
+    // The buttons are placed from the screen size on every activation.
+    CmdOK = MakeButton(this, "CmdOK", QStringLiteral("登録"), QRect());
+    CmdBack = MakeButton(this, "CmdBack", QStringLiteral("戻る"), QRect());
+    CmdImage = MakeButton(this, "CmdImage", QStringLiteral("イメージ登録"), QRect());
     vaSpread->setObjectName(QStringLiteral("vaSpread"));
-    CmdOK->setObjectName(QStringLiteral("CmdOK"));
-    CmdBack->setObjectName(QStringLiteral("CmdBack"));
-    CmdImage->setObjectName(QStringLiteral("CmdImage"));
     setTabOrder(vaSpread, CmdOK);
     setTabOrder(CmdOK, CmdBack);
     setTabOrder(CmdBack, CmdImage);

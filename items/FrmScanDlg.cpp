@@ -1,5 +1,6 @@
 #include "items/FrmScanDlg.h"
 
+#include "common/Controls.h"
 #include "common/ErrorTrap.h"
 #include "common/Globals.h"
 #include "common/InputHelpers.h"
@@ -25,29 +26,15 @@ constexpr int FieldLeft = 1920;
 constexpr int BoxHeight = 270;
 
 QLabel* Caption(QWidget* parent, const char* name, const QString& text, int top, int width) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setGeometry(TwipsRect(LabelLeft, top, width, BoxHeight));
-    return label;
+    return MakeLabel(parent, name, text, QRect(LabelLeft, top, width, BoxHeight));
 }
 
-// A number box: text right-aligned, input method off.
 QLineEdit* NumberBox(QWidget* parent, const char* name, int top, int width) {
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(QLatin1String(name));
-    box->setGeometry(TwipsRect(FieldLeft, top, width, BoxHeight));
-    box->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    box->setAttribute(Qt::WA_InputMethodEnabled, false);
-    return box;
+    return MakeNumberBox(parent, name, QRect(FieldLeft, top, width, BoxHeight));
 }
 
 QPushButton* Button(QWidget* parent, const char* name, const QString& text, int top) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setGeometry(TwipsRect(4200, top, 1000, 375));
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
+    return MakeButton(parent, name, text, QRect(4200, top, 1000, 375));
 }
 
 } // namespace
@@ -66,9 +53,7 @@ FrmScanDlg::FrmScanDlg(QWidget* parent) : Form(parent) {
     LblAlign = Caption(this, "LblAlign", QStringLiteral("文字の位置"), 2880, 1400);
 
     // The item text keeps the input method on, for Japanese.
-    TxtMoji = new QLineEdit(this);
-    TxtMoji->setObjectName(QStringLiteral("TxtMoji"));
-    TxtMoji->setGeometry(TwipsRect(1200, 240, 4455, BoxHeight));
+    TxtMoji = MakeTextBox(this, "TxtMoji", QRect(1200, 240, 4455, BoxHeight));
     TxtLeft = NumberBox(this, "TxtLeft", 720, 1500);
     TxtRight = NumberBox(this, "TxtRight", 1080, 1500);
     TxtTop = NumberBox(this, "TxtTop", 1440, 1500);

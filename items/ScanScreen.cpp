@@ -1,5 +1,6 @@
 #include "items/ScanScreen.h"
 
+#include "common/Controls.h"
 #include "common/ErrorTrap.h"
 #include "common/Globals.h"
 #include "common/InputHelpers.h"
@@ -142,23 +143,14 @@ ScanScreen::ScanScreen(const Layout& layout, QWidget* parent) : Form(parent), la
     const QRect& a = layout.imageArea;
     ImageArea = new PictureArea(QSizeF(a.size()), this);
     ImageArea->setGeometry(TwipsRect(a.left(), a.top(), a.width(), a.height()));
-    auto button = [this](const QString& caption, const QRect& r) {
-        auto* b = new QPushButton(caption, this);
-        b->setGeometry(TwipsRect(r.left(), r.top(), r.width(), r.height()));
-        b->setAutoDefault(false);
-        b->setDefault(false);
-        return b;
-    };
-    CmdOK = button(QStringLiteral("画像取込"), layout.cmdOK);
-    CmdBack = button(QStringLiteral("戻る"), layout.cmdBack);
+    CmdOK = MakeButton(this, "CmdOK", QStringLiteral("画像取込"), layout.cmdOK);
+    CmdBack = MakeButton(this, "CmdBack", QStringLiteral("戻る"), layout.cmdBack);
     LineSet = new LineOverlay(this);
     LineSet->setGeometry(rect());
     LineSet->raise();
     LineSet->hide();
 
     ImageArea->setObjectName(QStringLiteral("ImageArea"));
-    CmdOK->setObjectName(QStringLiteral("CmdOK"));
-    CmdBack->setObjectName(QStringLiteral("CmdBack"));
     LineSet->setObjectName(QStringLiteral("LineSet"));
     setTabOrder(CmdBack, CmdOK);
     CmdBack->setFocus(Qt::OtherFocusReason);

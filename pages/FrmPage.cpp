@@ -1,5 +1,6 @@
 #include "pages/FrmPage.h"
 
+#include "common/Controls.h"
 #include "common/ErrorTrap.h"
 #include "common/Globals.h"
 #include "common/InputHelpers.h"
@@ -34,10 +35,9 @@ FrmPage::FrmPage(QWidget* parent) : Form(parent) {
     setWindowTitle(QStringLiteral("ページ設定"));
     setFixedSize(TwipsSize(8805, 2490));
 
-    LblTemplate = new QLabel(QStringLiteral("テンプレート名"), this);
-    LblTemplate->setGeometry(TwipsRect(360, 240, 1335, 255));
-    TxtTemplate = new QLineEdit(this);
-    TxtTemplate->setGeometry(TwipsRect(1920, 240, 3975, 270));
+    LblTemplate = MakeLabel(this, "LblTemplate", QStringLiteral("テンプレート名"),
+                            QRect(360, 240, 1335, 255));
+    TxtTemplate = MakeTextBox(this, "TxtTemplate", QRect(1920, 240, 3975, 270));
     LblTemplate->setBuddy(TxtTemplate);
 
     vaSpread = new SpreadGrid(this);
@@ -63,23 +63,10 @@ FrmPage::FrmPage(QWidget* parent) : Form(parent) {
     for (int r = 1; r <= PageRowCount; ++r)
         vaSpread->SetCellText(ColPrint, r, QStringLiteral("1"));
 
-    CmdPrint = new QPushButton(QStringLiteral("印刷"), this);
-    CmdPrint->setGeometry(TwipsRect(7200, 600, 1335, 375));
-    CmdOK = new QPushButton(QStringLiteral("登録"), this);
-    CmdOK->setGeometry(TwipsRect(7200, 1200, 1335, 375));
-    CmdBack = new QPushButton(QStringLiteral("戻る"), this);
-    CmdBack->setGeometry(TwipsRect(7200, 1800, 1335, 375));
-    for (QPushButton* b : {CmdPrint, CmdOK, CmdBack}) {
-        b->setAutoDefault(false);
-        b->setDefault(false);
-    }
-
-    LblTemplate->setObjectName(QStringLiteral("LblTemplate"));
-    TxtTemplate->setObjectName(QStringLiteral("TxtTemplate"));
+    CmdPrint = MakeButton(this, "CmdPrint", QStringLiteral("印刷"), QRect(7200, 600, 1335, 375));
+    CmdOK = MakeButton(this, "CmdOK", QStringLiteral("登録"), QRect(7200, 1200, 1335, 375));
+    CmdBack = MakeButton(this, "CmdBack", QStringLiteral("戻る"), QRect(7200, 1800, 1335, 375));
     vaSpread->setObjectName(QStringLiteral("vaSpread"));
-    CmdPrint->setObjectName(QStringLiteral("CmdPrint"));
-    CmdOK->setObjectName(QStringLiteral("CmdOK"));
-    CmdBack->setObjectName(QStringLiteral("CmdBack"));
     setTabOrder(TxtTemplate, vaSpread);
     setTabOrder(vaSpread, CmdPrint);
     setTabOrder(CmdPrint, CmdOK);

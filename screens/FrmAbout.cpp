@@ -1,5 +1,6 @@
 #include "screens/FrmAbout.h"
 
+#include "common/Controls.h"
 #include "common/ErrorTrap.h"
 #include "common/Globals.h"
 #include "common/InputHelpers.h"
@@ -51,11 +52,7 @@ FrmAbout::FrmAbout(QWidget* parent) : Form(parent) {
     setFixedSize(TwipsSize(5250, 3285));
 
     // cmdOK is first in the tab order and the only control taking the focus.
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(TwipsRect(1920, 2640, 1310, 345));
-    cmdOK->setAutoDefault(false);
-    cmdOK->setDefault(false);
+    cmdOK = MakeButton(this, "cmdOK", QStringLiteral("OK"), QRect(1920, 2640, 1310, 345));
 
     picIcon = new QLabel(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));

@@ -1,5 +1,6 @@
 #include "screens/FrmGosaEntry.h"
 
+#include "common/Controls.h"
 #include "common/ErrorTrap.h"
 #include "common/Globals.h"
 #include "common/InputHelpers.h"
@@ -14,54 +15,24 @@
 #include <QPushButton>
 #include <stdexcept>
 
-namespace {
-
-// A number box: text right-aligned, input method off.
-QLineEdit* NumberBox(QWidget* parent, const char* name, const QRect& geometry) {
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(QLatin1String(name));
-    box->setGeometry(geometry);
-    box->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    box->setAttribute(Qt::WA_InputMethodEnabled, false);
-    return box;
-}
-
-QLabel* Caption(QWidget* parent, const char* name, const QString& text, const QRect& geometry) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setGeometry(geometry);
-    return label;
-}
-
-QPushButton* Button(QWidget* parent, const char* name, const QString& text, const QRect& geometry) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setGeometry(geometry);
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
-}
-
-} // namespace
-
 FrmGosaEntry::FrmGosaEntry(QWidget* parent) : Form(parent) {
     setWindowTitle(QStringLiteral("誤差設定"));
     setFixedSize(TwipsSize(4065, 3255));
 
     // Created in tab order.
-    TxtLeft = NumberBox(this, "TxtLeft", TwipsRect(1560, 240, 855, 270));
-    TxtTop = NumberBox(this, "TxtTop", TwipsRect(1560, 600, 855, 270));
-    TxtFont = NumberBox(this, "TxtFont", TwipsRect(2400, 1080, 855, 270));
-    TxtCol = NumberBox(this, "TxtCol", TwipsRect(2400, 1440, 855, 270));
-    TxtRow = NumberBox(this, "TxtRow", TwipsRect(2400, 1800, 855, 270));
+    TxtLeft = MakeNumberBox(this, "TxtLeft", QRect(1560, 240, 855, 270));
+    TxtTop = MakeNumberBox(this, "TxtTop", QRect(1560, 600, 855, 270));
+    TxtFont = MakeNumberBox(this, "TxtFont", QRect(2400, 1080, 855, 270));
+    TxtCol = MakeNumberBox(this, "TxtCol", QRect(2400, 1440, 855, 270));
+    TxtRow = MakeNumberBox(this, "TxtRow", QRect(2400, 1800, 855, 270));
     CmbAlign = new QComboBox(this);
     CmbAlign->setObjectName(QStringLiteral("CmbAlign"));
     CmbAlign->setGeometry(TwipsRect(2400, 2160, 1335, 300));
     CmbAlign->addItems(
         {QStringLiteral("左詰め"), QStringLiteral("中央揃え"), QStringLiteral("右詰め")});
-    CmdEntry = Button(this, "CmdEntry", QStringLiteral("登録"), TwipsRect(480, 2640, 1400, 375));
+    CmdEntry = MakeButton(this, "CmdEntry", QStringLiteral("登録"), QRect(480, 2640, 1400, 375));
     CmdBack =
-        Button(this, "CmdBack", QStringLiteral("メニューに戻る"), TwipsRect(2160, 2640, 1400, 375));
+        MakeButton(this, "CmdBack", QStringLiteral("メニューに戻る"), QRect(2160, 2640, 1400, 375));
     setTabOrder(TxtLeft, TxtTop);
     setTabOrder(TxtTop, TxtFont);
     setTabOrder(TxtFont, TxtCol);
@@ -70,16 +41,15 @@ FrmGosaEntry::FrmGosaEntry(QWidget* parent) : Form(parent) {
     setTabOrder(CmbAlign, CmdEntry);
     setTabOrder(CmdEntry, CmdBack);
 
-    LblLeft = Caption(this, "LblLeft", QStringLiteral("左の誤差"), TwipsRect(240, 240, 1000, 270));
-    LblTop = Caption(this, "LblTop", QStringLiteral("上の誤差"), TwipsRect(240, 600, 1000, 270));
-    LblFont = Caption(this, "LblFont", QStringLiteral("フォントの初期値"),
-                      TwipsRect(240, 1080, 2000, 270));
-    LblCol = Caption(this, "LblCol", QStringLiteral("１行の文字数の初期値"),
-                     TwipsRect(240, 1440, 2000, 270));
-    LblRow =
-        Caption(this, "LblRow", QStringLiteral("行数の初期値"), TwipsRect(240, 1800, 2000, 270));
-    LblAlign = Caption(this, "LblAlign", QStringLiteral("文字の位置の初期値"),
-                       TwipsRect(240, 2160, 2000, 300));
+    LblLeft = MakeLabel(this, "LblLeft", QStringLiteral("左の誤差"), QRect(240, 240, 1000, 270));
+    LblTop = MakeLabel(this, "LblTop", QStringLiteral("上の誤差"), QRect(240, 600, 1000, 270));
+    LblFont =
+        MakeLabel(this, "LblFont", QStringLiteral("フォントの初期値"), QRect(240, 1080, 2000, 270));
+    LblCol = MakeLabel(this, "LblCol", QStringLiteral("１行の文字数の初期値"),
+                       QRect(240, 1440, 2000, 270));
+    LblRow = MakeLabel(this, "LblRow", QStringLiteral("行数の初期値"), QRect(240, 1800, 2000, 270));
+    LblAlign = MakeLabel(this, "LblAlign", QStringLiteral("文字の位置の初期値"),
+                         QRect(240, 2160, 2000, 300));
 
     connect(CmdEntry, &QPushButton::clicked, this, [this] { CmdEntry_Click(); });
     connect(CmdBack, &QPushButton::clicked, this, [this] { CmdBack_Click(); });

@@ -1,5 +1,6 @@
 #include "templates/FrmMenu.h"
 
+#include "common/Controls.h"
 #include "common/ErrorTrap.h"
 #include "common/Globals.h"
 #include "common/InputHelpers.h"
@@ -18,53 +19,33 @@
 #include <QGroupBox>
 #include <QPushButton>
 
-namespace {
-
-QPushButton* Button(QWidget* parent, const char* name, const QString& text, const QRect& geometry) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setGeometry(geometry);
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
-}
-
-QGroupBox* Frame(QWidget* parent, const char* name, const QString& title, const QRect& geometry) {
-    auto* frame = new QGroupBox(title, parent);
-    frame->setObjectName(QLatin1String(name));
-    frame->setGeometry(geometry);
-    return frame;
-}
-
-} // namespace
-
 FrmMenu::FrmMenu(QWidget* parent) : Form(parent) {
     setWindowTitle(QStringLiteral("メインメニュー"));
     setWindowIcon(ProgramIcon());
     setFixedSize(TwipsSize(6690, 2610));
 
     // Created in tab order, which starts at the version button.
-    CmdVersion = Button(this, "CmdVersion", QStringLiteral("バージョン情報"),
-                        TwipsRect(3000, 1680, 1575, 495));
-    CmdEnd = Button(this, "CmdEnd", QStringLiteral("終了"), TwipsRect(4800, 1680, 1575, 495));
+    CmdVersion = MakeButton(this, "CmdVersion", QStringLiteral("バージョン情報"),
+                            QRect(3000, 1680, 1575, 495));
+    CmdEnd = MakeButton(this, "CmdEnd", QStringLiteral("終了"), QRect(4800, 1680, 1575, 495));
     QFont lowerRight(QStringLiteral("ＭＳ Ｐゴシック"));
     lowerRight.setPointSizeF(9.75);
     CmdVersion->setFont(lowerRight);
     CmdEnd->setFont(lowerRight);
 
     FraTemplate =
-        Frame(this, "FraTemplate", QStringLiteral("テンプレート"), TwipsRect(240, 240, 6135, 975));
+        MakeFrame(this, "FraTemplate", QStringLiteral("テンプレート"), QRect(240, 240, 6135, 975));
     CmdCopy =
-        Button(FraTemplate, "CmdCopy", QStringLiteral("複写登録"), TwipsRect(1800, 360, 1125, 350));
+        MakeButton(FraTemplate, "CmdCopy", QStringLiteral("複写登録"), QRect(1800, 360, 1125, 350));
     CmdUpdate =
-        Button(FraTemplate, "CmdUpdate", QStringLiteral("修正"), TwipsRect(3240, 360, 1125, 350));
+        MakeButton(FraTemplate, "CmdUpdate", QStringLiteral("修正"), QRect(3240, 360, 1125, 350));
     CmdDelete =
-        Button(FraTemplate, "CmdDelete", QStringLiteral("削除"), TwipsRect(4680, 360, 1125, 350));
-    CmdInsert = Button(FraTemplate, "CmdInsert", QStringLiteral("新規登録"),
-                       TwipsRect(360, 350, 1125, 350));
+        MakeButton(FraTemplate, "CmdDelete", QStringLiteral("削除"), QRect(4680, 360, 1125, 350));
+    CmdInsert = MakeButton(FraTemplate, "CmdInsert", QStringLiteral("新規登録"),
+                           QRect(360, 350, 1125, 350));
 
-    FraIni = Frame(this, "FraIni", QStringLiteral("その他の業務"), TwipsRect(240, 1440, 2265, 945));
-    CmdGosa = Button(FraIni, "CmdGosa", QStringLiteral("誤差設定"), TwipsRect(240, 360, 1800, 350));
+    FraIni = MakeFrame(this, "FraIni", QStringLiteral("その他の業務"), QRect(240, 1440, 2265, 945));
+    CmdGosa = MakeButton(FraIni, "CmdGosa", QStringLiteral("誤差設定"), QRect(240, 360, 1800, 350));
 
     setTabOrder(CmdVersion, CmdEnd);
     setTabOrder(CmdEnd, CmdCopy);

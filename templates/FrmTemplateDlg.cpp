@@ -1,5 +1,6 @@
 #include "templates/FrmTemplateDlg.h"
 
+#include "common/Controls.h"
 #include "common/ErrorTrap.h"
 #include "common/Globals.h"
 #include "common/InputHelpers.h"
@@ -26,8 +27,8 @@ FrmTemplateDlg::FrmTemplateDlg(QWidget* parent) : Form(parent) {
     setWindowTitle(QStringLiteral("テンプレート選択"));
     setFixedSize(TwipsSize(4215, 3465));
 
-    LblPreview = new QLabel(QStringLiteral("テンプレート一覧"), this);
-    LblPreview->setGeometry(TwipsRect(360, 240, 3495, 255));
+    LblPreview = MakeLabel(this, "LblPreview", QStringLiteral("テンプレート一覧"),
+                           QRect(360, 240, 3495, 255));
     LblPreview->setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), 10.5));
 
     LstPreview = new QListWidget(this);
@@ -36,18 +37,10 @@ FrmTemplateDlg::FrmTemplateDlg(QWidget* parent) : Form(parent) {
     LstPreview->setSortingEnabled(false);
     LblPreview->setBuddy(LstPreview);
 
-    CmdOK = new QPushButton(QStringLiteral("ＯＫ"), this);
-    CmdOK->setGeometry(TwipsRect(1560, 2880, 1000, 375));
-    CmdCancel = new QPushButton(QStringLiteral("ＣＡＮＣＥＬ"), this);
-    CmdCancel->setGeometry(TwipsRect(2760, 2880, 1000, 375));
-    for (QPushButton* b : {CmdOK, CmdCancel}) {
-        b->setAutoDefault(false);
-        b->setDefault(false);
-    }
-    LblPreview->setObjectName(QStringLiteral("LblPreview"));
+    CmdOK = MakeButton(this, "CmdOK", QStringLiteral("ＯＫ"), QRect(1560, 2880, 1000, 375));
+    CmdCancel =
+        MakeButton(this, "CmdCancel", QStringLiteral("ＣＡＮＣＥＬ"), QRect(2760, 2880, 1000, 375));
     LstPreview->setObjectName(QStringLiteral("LstPreview"));
-    CmdOK->setObjectName(QStringLiteral("CmdOK"));
-    CmdCancel->setObjectName(QStringLiteral("CmdCancel"));
     setTabOrder(LstPreview, CmdOK);
     setTabOrder(CmdOK, CmdCancel);
 
