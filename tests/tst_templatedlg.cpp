@@ -102,7 +102,6 @@ private slots:
     void emptyListAndOk();
     void entriesActOnTheirOwnIds();
     void deleteAnsweredNoThenYes();
-    void deletedHighestTemplateLeavesNothingToANewOne();
     void copyWithoutPages();
     void copyOfThirtyPagesIsIdentical();
     void tooManyPagesLeaveNoTrace();
@@ -183,24 +182,6 @@ void TestTemplateDlg::deleteAnsweredNoThenYes() {
     recorder.shown.clear();
     d.ok();
     QCOMPARE(recorder.texts(), QStringList{"テンプレートが選択されていません。\r"});
-}
-
-void TestTemplateDlg::deletedHighestTemplateLeavesNothingToANewOne() {
-    AppFolderFixture app;
-    app.OpenLayoutDatabase();
-    makeTemplate(app, 1, "A", 1, 1);
-    makeTemplate(app, 2, "B", 3, 2);
-    TemplateMode = 3;
-    Dialog d;
-    MessageRecorder recorder;
-    recorder.answer = 6;
-    d.select(1);
-    d.ok();
-    // The menu's new template receives the deleted one's id, and no pages.
-    const QString id = QString::number(NextId("template", "template_id"));
-    QCOMPARE(id, QString("2"));
-    app.Exec(Statements::InsertTemplate(id));
-    QCOMPARE(dumpTemplate(app, id), QStringList());
 }
 
 void TestTemplateDlg::copyWithoutPages() {
