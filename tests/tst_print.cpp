@@ -1,6 +1,6 @@
-// Printing to a PDF file from the real page setup screen, read back with
-// poppler: where each line lands, how lines are cut, which rows become sheets
-// of which size, and that a failure leaves nothing printed.
+// Printing to a PDF file from the page setup screen, read back with poppler:
+// where lines land, how they are cut, which rows become sheets of which size,
+// and that a failure leaves nothing printed.
 #include "PdfSheets.h"
 #include "TestSupport.h"
 #include "common/Globals.h"
@@ -22,66 +22,27 @@ constexpr double Tolerance = 0.05; // millimetres
 
 struct Item {
     QString text;
-    QString size = "10.5", left = "20", right = "80", top = "30", cols = "20", rows = "1";
+    double size = 10.5, left = 20, right = 80, top = 30, cols = 20, rows = 1;
     qint16 align = 0;
 };
 
-void closeAll() {
-    // A window may take others (a drop-down) with it.
-    QList<QPointer<QWidget>> windows;
+// The page setup screen on template 1: its grid.
+SpreadGrid* showPages() {
+    CurrentTemplateId = "1";
+    ShowPageSetup();
     for (QWidget* w : QApplication::topLevelWidgets())
-        windows.append(w);
-    for (const QPointer<QWidget>& w : windows)
-        delete w.data();
+        if (qobject_cast<FrmPage*>(w))
+            return w->findChild<SpreadGrid*>("vaSpread");
+    return nullptr;
 }
 
-// The page setup screen on template 1.
-struct PageScreen {
-    QPointer<FrmPage> form;
-    PageScreen() {
-        CurrentTemplateId = "1";
-        ShowPageSetup();
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* p = qobject_cast<FrmPage*>(w))
-                form = p;
-    }
-    SpreadGrid* grid() const { return form->findChild<SpreadGrid*>("vaSpread"); }
-    void print() const {
-        QTest::mouseClick(form->findChild<QPushButton*>("CmdPrint"), Qt::LeftButton);
-    }
-};
-
-// The height of a line of IPAPMincho at `points`, in millimetres, as the font
-// system measures the font: ascent plus descent.
-double lineHeight(double points) {
-    QRawFont raw = QRawFont::fromFont(QFont(QStringLiteral("IPAPMincho")));
-    raw.setPixelSize(points * PdfSheets::MmPerPoint * 100); // one pixel, 1/100 mm
-    return (raw.ascent() + raw.descent()) / 100;
-}
-
-// The sheet's words by line, line k being the one whose top lies k pitches
-// below `top` ("" for a line without readable text); "misplaced" for a word
-// off that grid.
-QStringList linesFrom(const Sheet& sheet, double top, double pitch) {
-    QStringList lines;
-    for (const PdfSheets::Word& w : sheet.words) {
-        const double k = (w.box.top() - top) / pitch;
-        const int i = qRound(k);
-        if (i < 0 || qAbs(k - i) * pitch > Tolerance)
-            return {"misplaced " + w.text};
-        while (lines.size() <= i)
-            lines.append(QString());
-        lines[i] += w.text;
-    }
-    return lines;
-}
-
-// Width x height in whole millimetres (Qt writes page sizes in whole points).
-QString sizeOf(const Sheet& sheet) {
-    return QString("%1x%2").arg(qRound(sheet.size.width())).arg(qRound(sheet.size.height()));
+void print(SpreadGrid* grid) {
+    QTest::mouseClick(grid->window()->findChild<QPushButton*>("CmdPrint"), Qt::LeftButton);
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(Item)
 
 class TestPrint : public QObject {
     Q_OBJECT
@@ -90,23 +51,13 @@ private slots:
     void init();
     void cleanup();
 
-    // Where the lines of one item land.
-    void workedExample();
-    void alignment_data();
-    void alignment();
-    void lineCutting_data();
-    void lineCutting();
-    void japaneseTextEmbedsItsFont();
+    void lines_data();
+    void lines();
 
-    // Which rows become sheets, in which layout.
-    void selectedRows_data();
-    void selectedRows();
-    void layout_data();
-    void layout();
-    void layoutLastsAcrossCommands();
-    void openEditorIsCommitted();
+    void sheets_data();
+    void sheets();
+    void layoutFromTheScreen();
 
-    // A failure leaves nothing printed.
     void failureSubmitsNothing_data();
     void failureSubmitsNothing();
 
@@ -114,8 +65,19 @@ private:
     // Page n of template 1 has id 10 + n and page number n.
     void addPage(int direction, int size, const QList<Item>& items = {});
     QList<Sheet> printed() const { return PdfSheets::ReadSheets(out_->filePath("out.pdf")); }
-    QList<Sheet> printItem(const Item& item);
-
+    // Each sheet as its lines joined by "|" and its size in whole millimetres;
+    // "misplaced" when its text does not start at 20, 30 mm.
+    QStringList printedSheets() const {
+        QStringList result;
+        for (const Sheet& s : printed()) {
+            const QPointF at = s.words.isEmpty() ? QPointF(20, 30) : s.words[0].box.topLeft();
+            const QSize size = s.size.toSize();
+            result.append(s.lines().join('|') +
+                          QString(" %1x%2").arg(size.width()).arg(size.height()) +
+                          (QLineF(at, QPointF(20, 30)).length() < Tolerance ? "" : " misplaced"));
+        }
+        return result;
+    }
     std::unique_ptr<QTemporaryDir> out_;
     std::unique_ptr<AppFolderFixture> app_;
     std::unique_ptr<MessageRecorder> recorder_;
@@ -136,314 +98,176 @@ void TestPrint::init() {
 }
 
 void TestPrint::cleanup() {
-    closeAll();
+    QList<QPointer<QWidget>> windows; // a window may take others with it
+    for (QWidget* w : QApplication::topLevelWidgets())
+        windows.append(w);
+    qDeleteAll(windows);
     recorder_.reset();
     app_.reset();
     ResetRunPrinter();
-    // Nothing but the document itself is left in the output folder.
-    const QStringList left = QDir(out_->path()).entryList(QDir::Files | QDir::Hidden);
-    QVERIFY2(left.isEmpty() || left == QStringList{"out.pdf"}, qPrintable(left.join(", ")));
+    QVERIFY(QDir(out_->path()).entryList(QDir::Files | QDir::Hidden).size() <= 1); // out.pdf
 }
 
 void TestPrint::addPage(int direction, int size, const QList<Item>& items) {
     const QString id = QString::number(10 + ++pages_);
     app_->Exec(
         Statements::InsertPage(id, "1", QString::number(pages_), qint16(direction), qint16(size)));
+    auto n = [](double v) { return QString::number(v); };
     for (const Item& i : items)
-        app_->Exec(Statements::InsertItem(QString::number(++items_), id, i.text, i.size, i.left,
-                                          i.right, i.top, i.cols, i.rows, i.align));
+        app_->Exec(Statements::InsertItem(n(++items_), id, i.text, n(i.size), n(i.left), n(i.right),
+                                          n(i.top), n(i.cols), n(i.rows), i.align));
 }
 
-QList<Sheet> TestPrint::printItem(const Item& item) {
-    addPage(0, 1, {item});
-    PageScreen().print();
-    return recorder_->shown.isEmpty() ? printed() : QList<Sheet>();
-}
-
-void TestPrint::workedExample() {
-    OffsetLeft = 3;
-    OffsetTop = 4;
-    Item item{"ABCDEFGHIJKL"};
-    item.cols = "5";
-    item.rows = "2";
-    item.align = 1;
-    const QList<Sheet> sheets = printItem(item);
-    QCOMPARE(sheets.size(), 1);
-    QCOMPARE(sheets[0].words.size(), 2);
-    const PdfSheets::Word first = sheets[0].words[0], second = sheets[0].words[1];
-    QCOMPARE(first.text + " " + second.text, QString("ABCDE FGHIJ"));
-    QVERIFY(qAbs(first.box.top() - 26) < Tolerance);
-    QVERIFY(qAbs(first.box.center().x() - 47) < Tolerance);
-    QVERIFY(qAbs(second.box.center().x() - 47) < Tolerance);
-    QVERIFY(qAbs(first.box.width() - second.box.width()) > 0.1);
-    // One line lower: by the height of a line of the font, nothing added.
-    QVERIFY(qAbs(second.box.top() - first.box.top() - lineHeight(10.5)) < Tolerance);
-}
-
-void TestPrint::alignment_data() {
-    QTest::addColumn<qint16>("align");
+void TestPrint::lines_data() {
+    QTest::addColumn<Item>("item");
     QTest::addColumn<double>("offsetLeft");
-    QTest::addColumn<QString>("left");
-    QTest::addColumn<QString>("right");
-    QTest::addColumn<QString>("edge"); // the edge of the printed line that is checked
-    QTest::addColumn<double>("at");
-
-    QTest::newRow("left") << qint16(0) << 3.0 << "20"
-                          << "80"
-                          << "left" << 17.0;
-    QTest::newRow("centre") << qint16(1) << 0.0 << "20.5"
-                            << "100"
-                            << "centre" << 60.25;
-    QTest::newRow("right") << qint16(2) << 3.0 << "20"
-                           << "80"
-                           << "right" << 77.0;
-    QTest::newRow("right, box narrower than the line") << qint16(2) << 0.0 << "50"
-                                                       << "52"
-                                                       << "right" << 52.0;
-    QTest::newRow("none chosen: at 0") << qint16(-1) << 3.0 << "20"
-                                       << "80"
-                                       << "left" << 0.0;
-    QTest::newRow("unknown code: at 0") << qint16(3) << 3.0 << "20"
-                                        << "80"
-                                        << "left" << 0.0;
-    QTest::newRow("offset past the left edge") << qint16(0) << 12.5 << "10"
-                                               << "80"
-                                               << "left" << -2.5;
+    QTest::addColumn<double>("x");          // of each line's left, centre or right, as aligned
+    QTest::addColumn<QStringList>("lines"); // "" for a line without readable text
+    auto row = [](const char* name, const Item& item, double offset, double x, QStringList lines) {
+        QTest::newRow(name) << item << offset << x << lines;
+    };
+    row("worked example", {"ABCDEFGHIJKL", 10.5, 20, 80, 30, 5, 2, 1}, 3, 47, {"ABCDE", "FGHIJ"});
+    row("left", {"VESK帳票", 10.5, 20, 80, 30, 20, 1, 0}, 3, 17, {"VESK帳票"});
+    row("centre", {"VESK帳票", 10.5, 20.5, 100, 30, 20, 1, 1}, 0, 60.25, {"VESK帳票"});
+    row("right", {"VESK帳票", 10.5, 20, 80, 30, 20, 1, 2}, 3, 77, {"VESK帳票"});
+    row("right, narrow box", {"VESK帳票", 10.5, 50, 52, 30, 20, 1, 2}, 0, 52, {"VESK帳票"});
+    row("none chosen: at 0", {"VESK帳票", 10.5, 20, 80, 30, 20, 1, -1}, 3, 0, {"VESK帳票"});
+    row("offset past p_left", {"VESK帳票", 10.5, 10, 80, 30, 20, 1, 0}, 12.5, -2.5, {"VESK帳票"});
+    row("the rest dropped", {"ABCDEFGHIJKL", 10.5, 20, 80, 30, 4, 2}, 0, 20, {"ABCD", "EFGH"});
+    row("full and half width", {"ＡＢaｂ漢字", 10.5, 20, 80, 30, 3, 2}, 0, 20, {"ＡＢa", "ｂ漢字"});
+    row("no lines", {"ABCDEF", 10.5, 20, 80, 30, 4, 0}, 0, 20, {});
+    row("no characters per line", {"ABCDEF", 10.5, 20, 80, 30, 0, 3}, 0, 20, {});
+    row("2.5 per line cuts 2", {"ABCDEF", 10.5, 20, 80, 30, 2.5, 2}, 0, 20, {"AB", "CD"});
+    // 𠮷 is not in the font and 𠀋's text cannot be read back: a character cut
+    // in half would push 野 a line down.
+    row("Japanese", {"東京都千代田区丸の内一丁目", 12}, 0, 20, {"東京都千代田区丸の内一丁目"});
+    row("surrogate pair, no glyph", {"𠮷野家", 10.5, 20, 80, 30, 1, 3}, 0, 20, {"", "野", "家"});
+    row("variation sequence", {"葛\U000E0100城", 10.5, 20, 80, 30, 1, 2}, 0, 20, {"葛", "城"});
 }
 
-void TestPrint::alignment() {
-    QFETCH(qint16, align);
+void TestPrint::lines() {
+    QFETCH(Item, item);
     QFETCH(double, offsetLeft);
-    QFETCH(QString, left);
-    QFETCH(QString, right);
-    QFETCH(QString, edge);
-    QFETCH(double, at);
-    OffsetLeft = offsetLeft;
-    OffsetTop = 1.5;
-    Item item{"VESK帳票", "10.5", left, right, "50.5"};
-    item.align = align;
-    const QList<Sheet> sheets = printItem(item);
-    QCOMPARE(sheets.value(0).words.size(), 1);
-    const QRectF box = sheets[0].words[0].box;
-    const double x = edge == "left" ? box.left() : edge == "right" ? box.right() : box.center().x();
-    QVERIFY2(qAbs(x - at) < Tolerance, qPrintable(QString("%1 edge at %2").arg(edge).arg(x)));
-    QVERIFY(qAbs(box.top() - 49) < Tolerance);
-}
-
-void TestPrint::lineCutting_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("cols");
-    QTest::addColumn<QString>("rows");
-    QTest::addColumn<QStringList>("lines");
-
-    QTest::newRow("the rest dropped") << "ABCDEFGHIJKL"
-                                      << "4"
-                                      << "2" << QStringList{"ABCD", "EFGH"};
-    QTest::newRow("later lines empty") << "ABCDEF"
-                                       << "4"
-                                       << "3" << QStringList{"ABCD", "EF"};
-    QTest::newRow("full and half width count one each") << "ＡＢaｂ漢字"
-                                                        << "3"
-                                                        << "2" << QStringList{"ＡＢa", "ｂ漢字"};
-    QTest::newRow("no lines") << "ABCDEF"
-                              << "4"
-                              << "0" << QStringList{};
-    QTest::newRow("negative lines") << "ABCDEF"
-                                    << "4"
-                                    << "-2" << QStringList{};
-    QTest::newRow("no characters per line") << "ABCDEF"
-                                            << "0"
-                                            << "3" << QStringList{};
-    QTest::newRow("negative characters per line") << "ABCDEF"
-                                                  << "-3"
-                                                  << "3" << QStringList{};
-    QTest::newRow("stored 2.5 characters per line cuts 2") << "ABCDEF"
-                                                           << "2.5"
-                                                           << "2" << QStringList{"AB", "CD"};
-    // A character cut in half would push the next one a line down. 𠮷 is not
-    // in the font and prints as one missing-glyph box; 𠀋 prints, but the PDF
-    // does not say which character it is, so neither reads back as text.
-    QTest::newRow("a surrogate pair stays whole, not in the font")
-        << "𠮷野家"
-        << "1"
-        << "3" << QStringList{"", "野", "家"};
-    QTest::newRow("a surrogate pair stays whole, in the font")
-        << "𠀋野家"
-        << "1"
-        << "3" << QStringList{"", "野", "家"};
-    QTest::newRow("a combining mark stays with its base") << QStringLiteral("か\u3099き") << "1"
-                                                          << "2" << QStringList{"が", "き"};
-    QTest::newRow("a variation sequence stays whole") << QStringLiteral("葛\U000E0100城") << "1"
-                                                      << "2" << QStringList{"葛", "城"};
-}
-
-void TestPrint::lineCutting() {
-    QFETCH(QString, text);
-    QFETCH(QString, cols);
-    QFETCH(QString, rows);
+    QFETCH(double, x);
     QFETCH(QStringList, lines);
-    Item item{text};
-    item.cols = cols;
-    item.rows = rows;
-    const QList<Sheet> sheets = printItem(item);
+    OffsetLeft = offsetLeft;
+    OffsetTop = 4;
+    addPage(0, 1, {item});
+    print(showPages());
+    const QList<Sheet> sheets = printed();
     QCOMPARE(sheets.size(), 1);
-    QCOMPARE(linesFrom(sheets[0], 30, lineHeight(10.5)), lines);
-    for (const PdfSheets::Word& w : sheets[0].words)
-        QVERIFY(qAbs(w.box.left() - 20) < Tolerance);
+    // Line k's top lies k line heights (ascent plus descent) below 26 mm.
+    QRawFont font = QRawFont::fromFont(QFont("IPAPMincho"));
+    font.setPixelSize(item.size * PdfSheets::MmPerPoint * 100); // one pixel, 1/100 mm
+    const double pitch = (font.ascent() + font.descent()) / 100;
+    QStringList actual;
+    for (const PdfSheets::Word& w : sheets[0].words) {
+        const double k = (w.box.top() - 26) / pitch, at = item.align == 1   ? w.box.center().x()
+                                                          : item.align == 2 ? w.box.right()
+                                                                            : w.box.left();
+        QVERIFY2(qRound(k) >= 0 && qAbs(k - qRound(k)) * pitch < Tolerance &&
+                     qAbs(at - x) < Tolerance,
+                 qPrintable(QString("%1 at %2, %3").arg(w.text).arg(at).arg(w.box.top())));
+        while (actual.size() <= qRound(k))
+            actual.append(QString());
+        actual[qRound(k)] += w.text;
+    }
+    QCOMPARE(actual, lines);
+    // pdffonts: name, type, encoding, embedded, subset, unicode, object, id.
+    const QString fonts = PdfSheets::run("pdffonts", {out_->filePath("out.pdf")});
+    static const QRegularExpression embedded(
+        R"(-\n(\w+\+)?IPAPMincho .* yes +\w+ +\w+ +\d+ +\d+\n$)");
+    QVERIFY2(lines.isEmpty() || embedded.match(fonts).hasMatch(), qPrintable(fonts));
 }
 
-void TestPrint::japaneseTextEmbedsItsFont() {
-    const QList<Sheet> sheets = printItem({QStringLiteral("東京都千代田区丸の内一丁目"), "12"});
-    QCOMPARE(sheets.value(0).lines(), QStringList{QStringLiteral("東京都千代田区丸の内一丁目")});
-    const QStringList fonts = PdfSheets::Fonts(out_->filePath("out.pdf"));
-    QCOMPARE(fonts.size(), 1);
-    QVERIFY2(fonts[0].endsWith("IPAPMincho:yes"), qPrintable(fonts.join(", ")));
-}
-
-void TestPrint::selectedRows_data() {
-    QTest::addColumn<QString>("ticks");  // column 4 of rows 1..5
-    QTest::addColumn<int>("unsavedRow"); // 0: every row saved
+void TestPrint::sheets_data() {
+    QTest::addColumn<QList<int>>("saved"); // direction, size, direction, size, ...
+    QTest::addColumn<QString>("ticks");    // of rows 1, 2, ...; "": as shown
+    QTest::addColumn<int>("unsavedRow");   // 0: every row saved
     QTest::addColumn<QStringList>("sheets");
-
-    QTest::newRow("all ticked") << "11111" << 0 << QStringList{"P1", "P2", "P3", "P4", "P5"};
+    const QList<int> a4s{0, 1, 0, 1, 0, 1, 0, 1, 0, 1};
     QTest::newRow("the loop ends at the first unsaved row")
-        << "11111" << 4 << QStringList{"P1", "P2", "P3"};
-    QTest::newRow("unticked rows skipped") << "10100" << 0 << QStringList{"P1", "P3"};
-    QTest::newRow("nothing ticked") << "00000" << 0 << QStringList{};
-    QTest::newRow("the first row unsaved") << "11111" << 1 << QStringList{};
+        << a4s << "11111" << 4 << QStringList{"P1 210x297", "P2 210x297", "P3 210x297"};
+    QTest::newRow("unticked rows skipped")
+        << a4s << "10100" << 0 << QStringList{"P1 210x297", "P3 210x297"};
+    QTest::newRow("nothing ticked") << a4s << "00000" << 0 << QStringList{};
+    QTest::newRow("the first row unsaved") << a4s << "11111" << 1 << QStringList{};
+    QTest::newRow("every size, A3 then JIS B5")
+        << QList<int>{0, 0, 0, 4, 0, 1, 0, 2, 0, 3, 1, 1, 1, 3} << "" << 0
+        << QStringList{"P1 297x420", "P2 182x257", "P3 210x297", "P4 148x210",
+                       "P5 257x364", "P6 297x210", "P7 364x257"};
+    QTest::newRow("unknown codes keep the page before's layout")
+        << QList<int>{1, 0, 5, 5, 0, 4, -1, -1} << "" << 0
+        << QStringList{"P1 420x297", "P2 420x297", "P3 182x257", "P4 182x257"};
+    QTest::newRow("unknown codes first: the destination's own A4 portrait")
+        << QList<int>{-1, -1, 1, -1} << "" << 0 << QStringList{"P1 210x297", "P2 297x210"};
 }
 
-void TestPrint::selectedRows() {
+void TestPrint::sheets() {
+    QFETCH(QList<int>, saved);
     QFETCH(QString, ticks);
     QFETCH(int, unsavedRow);
     QFETCH(QStringList, sheets);
-    for (int p = 1; p <= 5; ++p)
-        addPage(0, 1, {{QString("P%1").arg(p)}});
-    PageScreen page;
-    for (int r = 1; r <= 5; ++r)
-        page.grid()->SetCellText(FrmPage::ColPrint, r, ticks.mid(r - 1, 1));
-    // The state the engine reads: a row whose slot holds no saved page.
-    if (unsavedRow)
+    for (int p = 0; p < saved.size() / 2; ++p)
+        addPage(saved[2 * p], saved[2 * p + 1], {{QString("P%1").arg(p + 1)}});
+    SpreadGrid* grid = showPages();
+    for (int r = 1; r <= ticks.size(); ++r)
+        grid->SetCellText(FrmPage::ColPrint, r, ticks.mid(r - 1, 1));
+    if (unsavedRow) // what the engine reads: a row whose slot holds no saved page
         PageIds[unsavedRow].clear();
-    page.print();
+    print(grid);
     if (sheets.isEmpty()) {
         QCOMPARE(recorder_->texts(), QStringList{"印刷対象ページが選択されていません。\r"});
         QVERIFY(!QFile::exists(out_->filePath("out.pdf")));
         return;
     }
-    QVERIFY(recorder_->shown.isEmpty());
-    QStringList labels;
-    for (const Sheet& s : printed())
-        labels.append(s.lines().join('|'));
-    QCOMPARE(labels, sheets);
+    QCOMPARE(printedSheets(), sheets);
 }
 
-void TestPrint::layout_data() {
-    // Codes per page: direction, size, direction, size, ...
-    QTest::addColumn<QList<int>>("saved");
-    QTest::addColumn<QList<int>>("shown"); // on the screen; -2: as saved
-    QTest::addColumn<QStringList>("sizes");
-
-    const QList<int> asSaved(10, -2);
-    QTest::newRow("A3 then JIS B5")
-        << QList<int>{0, 0, 0, 4} << asSaved << QStringList{"297x420", "182x257"};
-    QTest::newRow("every size, portrait")
-        << QList<int>{0, 0, 0, 1, 0, 2, 0, 3, 0, 4} << asSaved
-        << QStringList{"297x420", "210x297", "148x210", "257x364", "182x257"};
-    QTest::newRow("landscape A4 and JIS B4")
-        << QList<int>{1, 1, 1, 3} << asSaved << QStringList{"297x210", "364x257"};
-    QTest::newRow("landscape shown, portrait saved")
-        << QList<int>{0, 1} << QList<int>{1, -2} << QStringList{"297x210"};
-    QTest::newRow("A5 shown, A4 saved")
-        << QList<int>{0, 1} << QList<int>{-2, 2} << QStringList{"148x210"};
-    QTest::newRow("unknown codes keep the page before's layout")
-        << QList<int>{1, 0, 5, 5, 0, 4, -1, -1} << asSaved
-        << QStringList{"420x297", "420x297", "182x257", "182x257"};
-    QTest::newRow("unknown codes first: the destination's own A4 portrait")
-        << QList<int>{-1, -1, 1, -1} << asSaved << QStringList{"210x297", "297x210"};
-}
-
-void TestPrint::layout() {
-    QFETCH(QList<int>, saved);
-    QFETCH(QList<int>, shown);
-    QFETCH(QStringList, sizes);
-    const int pages = int(saved.size() / 2);
-    for (int p = 0; p < pages; ++p)
-        addPage(saved[2 * p], saved[2 * p + 1], {{QString("P%1").arg(p + 1)}});
-    PageScreen page;
-    for (int p = 0; p < pages; ++p) {
-        if (shown[2 * p] != -2)
-            page.grid()->SetListIndex(FrmPage::ColDirection, p + 1, shown[2 * p]);
-        if (shown[2 * p + 1] != -2)
-            page.grid()->SetListIndex(FrmPage::ColSize, p + 1, shown[2 * p + 1]);
-    }
-    page.print();
-    QVERIFY(recorder_->shown.isEmpty());
-    const QList<Sheet> sheets = printed();
-    QStringList actual;
-    for (const Sheet& s : sheets) {
-        actual.append(sizeOf(s));
-        // Text is set from the top-left corner in every layout.
-        QVERIFY(qAbs(s.words.value(0).box.left() - 20) < Tolerance);
-        QVERIFY(qAbs(s.words.value(0).box.top() - 30) < Tolerance);
-    }
-    QCOMPARE(actual, sizes);
-}
-
-void TestPrint::layoutLastsAcrossCommands() {
+void TestPrint::layoutFromTheScreen() {
     addPage(1, 0, {{"P1"}});
     addPage(-1, 5, {{"P2"}});
-    PageScreen page;
-    page.grid()->SetCellText(FrmPage::ColPrint, 2, "0");
-    page.print();
-    QCOMPARE(sizeOf(printed().value(0)), QString("420x297"));
-    // The next command's only page has codes outside the tables: it keeps what
-    // the last command left, A3 landscape.
-    page.grid()->SetCellText(FrmPage::ColPrint, 1, "0");
-    page.grid()->SetCellText(FrmPage::ColPrint, 2, "1");
-    page.print();
-    QVERIFY(recorder_->shown.isEmpty());
-    const QList<Sheet> second = printed();
-    QCOMPARE(second.value(0).lines(), QStringList{"P2"});
-    QCOMPARE(sizeOf(second[0]), QString("420x297"));
-}
-
-void TestPrint::openEditorIsCommitted() {
-    addPage(0, 1, {{"P1"}});
-    PageScreen page;
-    SpreadGrid* grid = page.grid();
+    addPage(0, 1, {{"P3"}});
+    SpreadGrid* grid = showPages();
+    auto printRow = [&](int row) {
+        for (int r = 1; r <= 3; ++r)
+            grid->SetCellText(FrmPage::ColPrint, r, r == row ? "1" : "0");
+        print(grid);
+    };
+    printRow(1);
+    QCOMPARE(printedSheets(), QStringList{"P1 420x297"});
+    printRow(2); // unknown codes: the last command's A3 landscape stays
+    QCOMPARE(printedSheets(), QStringList{"P2 420x297"});
+    printRow(3);
+    QCOMPARE(printedSheets(), QStringList{"P3 210x297"});
+    // A5 shown, A4 saved; "横" chosen in the drop-down, not yet handed to the
+    // cell; "縦" saved.
+    grid->SetListIndex(FrmPage::ColSize, 3, 2);
     grid->setFocus();
-    grid->SetActiveCell(FrmPage::ColDirection, 1);
-    // "横" chosen in the drop-down; the editor has not handed it to the cell yet.
+    grid->SetActiveCell(FrmPage::ColDirection, 3);
     QTest::keyClick(grid, Qt::Key_F4);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    QVERIFY(grid->Editing());
-    QCOMPARE(grid->ListIndex(FrmPage::ColDirection, 1), 0);
+    QVERIFY(grid->Editing() && grid->ListIndex(FrmPage::ColDirection, 3) == 0);
     PrintSelectedPages(grid);
-    QCOMPARE(sizeOf(printed().value(0)), QString("297x210"));
+    QCOMPARE(printedSheets(), QStringList{"P3 210x148"});
 }
 
 void TestPrint::failureSubmitsNothing_data() {
-    // The second page's item, or "" for a destination that cannot be written.
+    // The second page's item (moji, p_size, p_left, p_row_count), or "" for a
+    // destination that cannot be written.
     QTest::addColumn<QString>("secondPage");
-    const QString item = "insert into moji (moji_id, page_id, moji, p_size, p_left, p_right, "
-                         "p_top, p_col_count, p_row_count, p_position) values (99, 12, %1)";
-    QTest::newRow("font size 0") << item.arg("'x', 0, 20, 80, 30, 5, 1, 0");
-    QTest::newRow("negative font size") << item.arg("'x', -3, 20, 80, 30, 5, 1, 0");
-    QTest::newRow("text not set") << item.arg("null, 10, 20, 80, 30, 5, 1, 0");
-    QTest::newRow("lines beyond 16 bits") << item.arg("'x', 10, 20, 80, 30, 5, 40000, 0");
-    QTest::newRow("a position beyond single precision")
-        << item.arg("'x', 10, 1e300, 80, 30, 5, 1, 0");
+    QTest::newRow("font size 0") << "'x', 0, 20, 1";
+    QTest::newRow("text not set") << "null, 10, 20, 1";
+    QTest::newRow("lines beyond 16 bits") << "'x', 10, 20, 40000";
+    QTest::newRow("a position beyond single precision") << "'x', 10, 1e300, 1";
     QTest::newRow("a folder that does not exist") << "";
 }
 
 void TestPrint::failureSubmitsNothing() {
     QFETCH(QString, secondPage);
-    // The file of an earlier command stays as it was.
-    QFile earlier(out_->filePath("out.pdf"));
-    QVERIFY(earlier.open(QIODevice::WriteOnly));
-    earlier.write("earlier");
+    QFile earlier(out_->filePath("out.pdf")); // an earlier command's, left as it was
+    QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7);
     earlier.close();
     addPage(0, 1, {{"P1"}});
     addPage(0, 1);
@@ -451,25 +275,19 @@ void TestPrint::failureSubmitsNothing() {
     if (secondPage.isEmpty())
         PrintToPdfFile(out_->filePath("missing/out.pdf"));
     else
-        app_->Exec(secondPage);
-    PageScreen page;
-    page.print();
+        app_->Exec(
+            "insert into moji (moji_id, page_id, moji, p_size, p_left, p_row_count, p_right, "
+            "p_top, p_col_count, p_position) values (99, 12, " +
+            secondPage + ", 80, 30, 5, 0)");
+    SpreadGrid* grid = showPages();
+    print(grid);
     QCOMPARE(recorder_->texts(), QStringList{"処理中、異常が発生しました。\r"});
-    QVERIFY(earlier.open(QIODevice::ReadOnly));
-    QCOMPARE(earlier.readAll(), QByteArray("earlier"));
-    earlier.close();
-
-    // The printer is ready for the next command; a page without items is a
-    // sheet of its own.
+    QCOMPARE(PdfSheets::run("cat", {earlier.fileName()}), QString("earlier"));
+    // The printer is ready for the next command; a page without items is a sheet.
     app_->Exec("delete from moji where moji_id = 99");
     PrintToPdfFile(out_->filePath("out.pdf"));
-    recorder_->shown.clear();
-    page.print();
-    QVERIFY(recorder_->shown.isEmpty());
-    QStringList labels;
-    for (const Sheet& s : printed())
-        labels.append(s.lines().join('|'));
-    QCOMPARE(labels, QStringList({"P1", "", "P3"}));
+    print(grid);
+    QCOMPARE(printedSheets(), QStringList({"P1 210x297", " 210x297", "P3 210x297"}));
 }
 
 QTEST_MAIN(TestPrint)
