@@ -149,6 +149,7 @@ void TestCommon::catalogueTexts() {
 }
 
 void TestCommon::typedNumbersNeverChangeAStatement() {
+    // The statement is never built, so it never reaches the database.
     using namespace Statements;
     const QString attack = QStringLiteral("1); delete from moji; --");
     QVERIFY_THROWS_EXCEPTION(ConversionError, InsertPage("1", "1", attack, 0, 0));
