@@ -40,6 +40,11 @@ QStringList MessageRecorder::texts() const {
     return list;
 }
 
+void CloseAllScreens() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        delete w;
+}
+
 QString DeliveredDatabase() {
     return QStringLiteral(VESK_DELIVERED_DB);
 }

@@ -3,6 +3,8 @@
 // the messages the program would show.
 #pragma once
 
+#include <QApplication>
+#include <QWidget>
 #include <QList>
 #include <QString>
 #include <QTemporaryDir>
@@ -49,6 +51,16 @@ QString CopyProgramInto(const QString& folder);
 // Runs the `sqlcipher` shell on `file` with `sql` on its input; returns
 // standard output and error joined, and sets `exitCode`.
 QString RunSqlcipherShell(const QString& file, const QString& sql, int* exitCode);
+
+// The visible top-level screen of type T (nullptr when none).
+template <class T> T* VisibleScreen() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* s = qobject_cast<T*>(w); s && s->isVisible())
+            return s;
+    return nullptr;
+}
+// Deletes every top-level window a test left open.
+void CloseAllScreens();
 
 QString DeliveredDatabase();
 QString DeliveredSettings();

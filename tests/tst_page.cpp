@@ -24,19 +24,12 @@ void press(Qt::Key key) {
     QTest::keyClick(QApplication::focusWidget(), key);
 }
 
-void closeAll() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        delete w;
-}
-
 struct PageScreen {
     QPointer<FrmPage> form;
     explicit PageScreen(const QString& templateId) {
         CurrentTemplateId = templateId;
         ShowPageSetup();
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* p = qobject_cast<FrmPage*>(w))
-                form = p;
+        form = VisibleScreen<FrmPage>();
         QTest::qWait(20);
     }
     SpreadGrid* grid() const { return form->findChild<SpreadGrid*>("vaSpread"); }
@@ -81,7 +74,7 @@ QStringList storedPages(AppFolderFixture& app, const QString& templateId) {
 class TestPage : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup() { closeAll(); }
+    void cleanup() { CloseAllScreens(); }
     void newTemplateOpensEmpty();
     void savesNameAndNewPages();
     void duplicatePageNumberKeepsTheCursor();
@@ -139,7 +132,7 @@ void TestPage::savesNameAndNewPages() {
     QCOMPARE(QStringList({PageIds[1], PageIds[2], PageIds[3], PageIds[4]}),
              QStringList({"2", "1", "3", ""}));
 
-    closeAll();
+    CloseAllScreens();
     PageScreen again("3");
     QCOMPARE(again.name()->text(), QString("O'Brien商事"));
     QCOMPARE(again.pageNumbers(), QStringList({"2", "4", "30"}));
@@ -272,10 +265,7 @@ void TestPage::backReturnsToTheMenu() {
     page.click("CmdBack");
     QTRY_VERIFY(page.form.isNull());
     QCOMPARE(app.Scalar("select count(*) as n from page"), 0);
-    bool menu = false;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        menu = menu || (qobject_cast<FrmMenu*>(w) && w->isVisible());
-    QVERIFY(menu);
+    QVERIFY(VisibleScreen<FrmMenu>());
 }
 
 QTEST_MAIN(TestPage)

@@ -52,13 +52,6 @@ QString templatesIn(const QString& file) {
         .trimmed();
 }
 
-template <class T> T* findScreen() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* s = qobject_cast<T*>(w))
-            return s;
-    return nullptr;
-}
-
 // Ends what an in-process start left running.
 void endRun() {
     if (LayoutWorkspace)
@@ -66,8 +59,7 @@ void endRun() {
     LayoutWorkspace = nullptr;
     LayoutDatabase = nullptr;
     ReleaseSingleInstance();
-    for (QWidget* w : QApplication::topLevelWidgets())
-        delete w;
+    CloseAllScreens();
     SetStartUpHook({});
 }
 
@@ -103,7 +95,7 @@ void TestStartUp::normalStart() {
     bool splashOnView = false;
     SetStartUpHook([&](const char* step) {
         if (QByteArray(step) == "backup") {
-            FrmSplash* splash = findScreen<FrmSplash>();
+            FrmSplash* splash = VisibleScreen<FrmSplash>();
             splashOnView = splash && splash->isVisible();
         }
     });
@@ -111,8 +103,8 @@ void TestStartUp::normalStart() {
     QCOMPARE(StartUp(), StartResult::Running);
     QVERIFY(splashOnView);
     QVERIFY(recorder.shown.isEmpty());
-    QVERIFY(!findScreen<FrmSplash>());
-    FrmMenu* menu = findScreen<FrmMenu>();
+    QVERIFY(!VisibleScreen<FrmSplash>());
+    FrmMenu* menu = VisibleScreen<FrmMenu>();
     QVERIFY(menu && menu->isVisible());
     QCOMPARE(QDir::currentPath(), QDir(app.path()).canonicalPath());
 
@@ -138,8 +130,8 @@ void TestStartUp::missingDatabase() {
     QCOMPARE(StartUp(), StartResult::Failed);
     QCOMPARE(recorder.texts(), QStringList{"処理中、異常が発生しました。\r"});
     QVERIFY(!QFile::exists(app.file(LayoutFiles::Backup)));
-    QVERIFY(!findScreen<FrmSplash>());
-    QVERIFY(!findScreen<FrmMenu>());
+    QVERIFY(!VisibleScreen<FrmSplash>());
+    QVERIFY(!VisibleScreen<FrmMenu>());
     // The failed start let go of the folder: the next one may run.
     QVERIFY(!folderLockedByAnother(app.path()));
 }

@@ -15,19 +15,6 @@
 
 namespace {
 
-template <class T> QList<T*> screens() {
-    QList<T*> found;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* s = qobject_cast<T*>(w); s && s->isVisible())
-            found.append(s);
-    return found;
-}
-
-void closeAll() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        delete w;
-}
-
 struct Dialog {
     QPointer<FrmTemplateDlg> form = new FrmTemplateDlg;
     Dialog() {
@@ -49,7 +36,7 @@ struct Dialog {
 };
 
 // A page dump, in page id order: "no/direction/size:" then its items.
-QStringList dumpTemplate(AppFolderFixture& app, const QString& templateId) {
+QStringList dumpTemplate(const QString& templateId) {
     QStringList out;
     auto pages = LayoutDatabase->OpenRecordset(Statements::SelectPagesById(templateId));
     QStringList pageIds;
@@ -73,7 +60,6 @@ QStringList dumpTemplate(AppFolderFixture& app, const QString& templateId) {
             items->MoveNext();
         }
     }
-    Q_UNUSED(app);
     return out;
 }
 
@@ -98,7 +84,7 @@ void makeTemplate(AppFolderFixture& app, int id, const QString& name, int pages,
 class TestTemplateDlg : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup() { closeAll(); }
+    void cleanup() { CloseAllScreens(); }
     void emptyListAndOk();
     void entriesActOnTheirOwnIds();
     void deleteAnsweredNoThenYes();
@@ -136,10 +122,10 @@ void TestTemplateDlg::entriesActOnTheirOwnIds() {
         d.ok();
         QApplication::processEvents();
         QCOMPARE(CurrentTemplateId, QString("7"));
-        QCOMPARE(screens<FrmPage>().size(), 1);
+        QVERIFY(VisibleScreen<FrmPage>());
         QTRY_VERIFY(d.form.isNull()); // the dialog closed and was released
     }
-    closeAll();
+    CloseAllScreens();
     {
         // A double-click does what OK does.
         Dialog d;
@@ -149,7 +135,7 @@ void TestTemplateDlg::entriesActOnTheirOwnIds() {
         QTest::mouseDClick(d.list()->viewport(), Qt::LeftButton, {}, r.center());
         QApplication::processEvents();
         QCOMPARE(CurrentTemplateId, QString("3"));
-        QCOMPARE(screens<FrmPage>().size(), 1);
+        QVERIFY(VisibleScreen<FrmPage>());
     }
 }
 
@@ -198,7 +184,7 @@ void TestTemplateDlg::copyWithoutPages() {
                         "template_name = ''"),
              1);
     QCOMPARE(app.Scalar("select count(*) as n from page"), 0);
-    QCOMPARE(screens<FrmPage>().size(), 1);
+    QVERIFY(VisibleScreen<FrmPage>());
 }
 
 void TestTemplateDlg::copyOfThirtyPagesIsIdentical() {
@@ -206,7 +192,7 @@ void TestTemplateDlg::copyOfThirtyPagesIsIdentical() {
     app.OpenLayoutDatabase();
     makeTemplate(app, 1, "source", 30, 3);
     makeTemplate(app, 2, "other", 1, 1);
-    const QStringList source = dumpTemplate(app, "1");
+    const QStringList source = dumpTemplate("1");
     QCOMPARE(source.size(), 30);
     QVERIFY(source.first().contains("|3.03030303030303|"));
     TemplateMode = 1;
@@ -216,8 +202,8 @@ void TestTemplateDlg::copyOfThirtyPagesIsIdentical() {
         d.ok();
         QApplication::processEvents();
         QCOMPARE(CurrentTemplateId, expected);
-        QCOMPARE(dumpTemplate(app, expected), source);
-        closeAll();
+        QCOMPARE(dumpTemplate(expected), source);
+        CloseAllScreens();
     }
     // New pages take the next page ids in source page order, items likewise.
     QCOMPARE(app.Scalar("select min(page_id) as n from page where template_id = 3"), 32);
@@ -229,8 +215,8 @@ void TestTemplateDlg::copyOfThirtyPagesIsIdentical() {
              30);
     // The copies are independent of each other and of the source.
     app.Exec("delete from moji where page_id in (select page_id from page where template_id = 3)");
-    QCOMPARE(dumpTemplate(app, "4"), source);
-    QCOMPARE(dumpTemplate(app, "1"), source);
+    QCOMPARE(dumpTemplate("4"), source);
+    QCOMPARE(dumpTemplate("1"), source);
 }
 
 void TestTemplateDlg::tooManyPagesLeaveNoTrace() {
@@ -249,7 +235,7 @@ void TestTemplateDlg::tooManyPagesLeaveNoTrace() {
     QCOMPARE(app.Scalar("select count(*) as n from page"), pages);
     QCOMPARE(app.Scalar("select count(*) as n from moji"), 31);
     QVERIFY(d.form->isVisible());
-    QVERIFY(screens<FrmPage>().isEmpty());
+    QVERIFY(!VisibleScreen<FrmPage>());
     QVERIFY(!LayoutWorkspace->InTransaction());
 }
 
@@ -265,7 +251,7 @@ void TestTemplateDlg::otherModesOnlyChoose() {
     QCOMPARE(CurrentTemplateId, QString("9"));
     QVERIFY(recorder.shown.isEmpty());
     QVERIFY(d.form->isVisible());
-    QVERIFY(screens<FrmPage>().isEmpty());
+    QVERIFY(!VisibleScreen<FrmPage>());
     QCOMPARE(app.Scalar("select count(*) as n from template"), 1);
 }
 
@@ -276,7 +262,7 @@ void TestTemplateDlg::cancelReturnsToTheMenu() {
     QTest::mouseClick(d.form->findChild<QPushButton*>("CmdCancel"), Qt::LeftButton);
     QApplication::processEvents();
     QTRY_VERIFY(d.form.isNull());
-    QCOMPARE(screens<FrmMenu>().size(), 1);
+    QVERIFY(VisibleScreen<FrmMenu>());
 }
 
 QTEST_MAIN(TestTemplateDlg)
