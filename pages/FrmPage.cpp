@@ -14,6 +14,7 @@
 #include "platform/SpreadGrid.h"
 #include "templates/FrmMenu.h"
 
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -59,6 +60,8 @@ FrmPage::FrmPage(QWidget* parent) : Form(parent) {
     vaSpread->SetColumnWidthChars(ColSize, 11);
     vaSpread->SetColumnWidthChars(ColPrint, 8);
     vaSpread->SetColumnWidthChars(ColDetail, 10);
+    // Rows as low as their text allows, so more pages show at once.
+    vaSpread->verticalHeader()->setDefaultSectionSize(Px(315));
     // Every page is to be printed until the user says otherwise.
     for (int r = 1; r <= PageRowCount; ++r)
         vaSpread->SetCellText(ColPrint, r, QStringLiteral("1"));
