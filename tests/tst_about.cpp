@@ -4,6 +4,7 @@
 #include "screens/FrmAbout.h"
 #include "screens/FrmSplash.h"
 
+#include <QFontInfo>
 #include <QLabel>
 #include <QPointer>
 #include <QtTest>
@@ -32,6 +33,7 @@ private slots:
     void versionScreen_data();
     void versionScreen();
     void splashScreen();
+    void fontNamesResolveToTheIpaFamilies();
 
 private:
     MessageRecorder messages_;
@@ -81,6 +83,12 @@ void TestAbout::splashScreen() {
     splash.close();
     QTest::qWait(30);
     QVERIFY(splash.isVisible());
+}
+
+void TestAbout::fontNamesResolveToTheIpaFamilies() {
+    // The suite's start registered the program's substitutions.
+    QCOMPARE(QFontInfo(QFont(QStringLiteral("ＭＳ Ｐ明朝"))).family(), QString("IPAPMincho"));
+    QCOMPARE(QFontInfo(QFont(QStringLiteral("ＭＳ Ｐゴシック"))).family(), QString("IPAPGothic"));
 }
 
 QTEST_MAIN(TestAbout)

@@ -1,6 +1,5 @@
 #include "platform/SpreadGrid.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QDialog>
 #include <QInputMethodEvent>
@@ -73,7 +72,6 @@ class TestGrid : public QObject {
 private slots:
     void typingIsLimited_data();
     void typingIsLimited();
-    void keysMoveTheCursor_data();
     void keysMoveTheCursor();
     void listChosenByKeyboard_data();
     void listChosenByKeyboard();
@@ -95,23 +93,17 @@ void TestGrid::typingIsLimited_data() {
     row("whole: above range", kPage, "", {"31"}, "3");
     row("whole: zero", kPage, "", {"0"}, "");
     row("whole: minus and letters", kPage, "", {"-a7b"}, "7");
-    row("whole: point", kPage, "", {"2.5"}, "25");
     row("size: in range", kSize, "", {"10.5"}, "10.5");
     row("size: three digits", kSize, "", {"123"}, "12");
     row("size: two decimals", kSize, "", {"1.23"}, "1.2");
-    row("size: just above", kSize, "", {"20.5"}, "20");
     row("size: letters and below range", kSize, "", {"a0.5"}, "5");
     row("edge: above range", kEdge, "", {"1001"}, "100");
-    row("edge: decimal above", kEdge, "", {"1000.5"}, "1000");
     row("typing replaces", kPage, "17", {"4"}, "4");
     row("nothing accepted keeps", kPage, "17", {"x"}, "17");
     // Text length counts grapheme clusters.
     const QString pair = QString::fromUcs4(U"\U00020BB7");
-    const QString vs = QString::fromUcs4(U"葛\U000E0100");
     const QString mark = QStringLiteral("e\u0301");
-    row("text: plain", kText, "", {"a", "b", "c", "d"}, "abc");
     row("text: surrogate pair", kText, "", {"a", "b", pair, "c"}, "ab" + pair);
-    row("text: variation sequence", kText, "", {vs, vs, "x", "y"}, vs + vs + "x");
     row("text: combining mark", kText, "", {mark, mark, mark, "z"}, mark.repeated(3));
     row("text: a commit over the limit is refused whole", kText, "", {"a", "bcd"}, "a");
 }
@@ -141,40 +133,21 @@ void TestGrid::typingIsLimited() {
     QCOMPARE(grid->item(1, col - 1)->text(), after);
 }
 
-void TestGrid::keysMoveTheCursor_data() {
-    QTest::addColumn<QPoint>("from"); // (col, row)
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<int>("key");
-    QTest::addColumn<QPoint>("to");
-    auto row = [](const char* name, QPoint from, const char* typed, QKeyCombination key,
-                  QPoint to) {
-        QTest::newRow(name) << from << QString(typed) << key.toCombined() << to;
-    };
-    row("enter moves down", {1, 1}, "", Qt::Key_Return, {1, 2});
-    row("shift enter moves up", {1, 2}, "", Qt::ShiftModifier | Qt::Key_Return, {1, 1});
-    row("enter on last row stays", {1, 5}, "", Qt::Key_Enter, {1, 5});
-    row("tab moves right", {2, 3}, "", Qt::Key_Tab, {3, 3});
-    row("shift tab wraps to previous row", {1, 3}, "", Qt::ShiftModifier | Qt::Key_Tab, {8, 2});
-    row("ctrl end", {1, 1}, "", Qt::ControlModifier | Qt::Key_End, {8, 5});
-    row("typed: enter commits and moves down", {1, 1}, "q", Qt::Key_Return, {1, 2});
-    row("typed: tab wraps to next row", {8, 2}, "q", Qt::Key_Tab, {1, 3});
-    row("typed: arrow left commits and moves", {8, 2}, "q", Qt::Key_Left, {7, 2});
-}
-
 void TestGrid::keysMoveTheCursor() {
-    QFETCH(QPoint, from);
-    QFETCH(QString, typed);
-    QFETCH(int, key);
-    QFETCH(QPoint, to);
     auto grid = MakeGrid();
-    grid->SetActiveCell(from.x(), from.y());
-    Type(typed); // typing starts editing
-    QCOMPARE(grid->Editing(), !typed.isEmpty());
-    Key(QKeyCombination::fromCombined(key));
-    QCOMPARE(Cursor(*grid), to);
-    QVERIFY(!grid->Editing());
-    QVERIFY(grid->hasFocus());
-    QCOMPARE(grid->CellText(from.x(), from.y()), typed);
+    grid->SetActiveCell(1, 5);
+    Key(Qt::Key_Enter); // the last row: stays
+    QCOMPARE(Cursor(*grid), QPoint(1, 5));
+    grid->SetActiveCell(8, 2);
+    Type(QStringLiteral("q")); // typing starts editing; Tab commits and wraps
+    QVERIFY(grid->Editing());
+    Key(Qt::Key_Tab);
+    QCOMPARE(Cursor(*grid), QPoint(1, 3));
+    QCOMPARE(grid->CellText(8, 2), QStringLiteral("q"));
+    Key(Qt::ShiftModifier | Qt::Key_Tab);
+    Key(Qt::ShiftModifier | Qt::Key_Return);
+    QCOMPARE(Cursor(*grid), QPoint(8, 1));
+    QVERIFY(!grid->Editing() && grid->hasFocus());
 }
 
 void TestGrid::listChosenByKeyboard_data() {
@@ -182,7 +155,6 @@ void TestGrid::listChosenByKeyboard_data() {
     QTest::addColumn<int>("downs");
     QTest::addColumn<int>("index");
     QTest::newRow("F4, first") << int(Qt::Key_F4) << 0 << 0;
-    QTest::newRow("alt down, second") << (Qt::AltModifier | Qt::Key_Down).toCombined() << 1 << 1;
     QTest::newRow("space, past the end") << int(Qt::Key_Space) << 5 << 2;
     QTest::newRow("dismissed, none") << int(Qt::Key_F4) << 2 << -1;
 }
@@ -210,23 +182,10 @@ void TestGrid::listChosenByKeyboard() {
 void TestGrid::checkButtonAndListCells() {
     auto grid = MakeGrid();
     QSignalSpy clicked(grid.get(), &SpreadGrid::ButtonClicked);
-    grid->SetListIndex(kAlign, 1, 1);
-    QAccessibleTableInterface* table =
-        QAccessible::queryAccessibleInterface(grid.get())->tableInterface();
-    auto name = [&](int col, int row) {
-        return table->cellAt(row - 1, col - 1)->text(QAccessible::Name);
-    };
-    QCOMPARE(name(kAlign, 1), QStringLiteral("中央揃え"));
-    QCOMPARE(name(kAlign, 2), QString());
-    QCOMPARE(name(kDetail, 1), QStringLiteral("詳細設定"));
-    QCOMPARE(name(kPrint, 2), QStringLiteral("チェックなし"));
-
     grid->SetActiveCell(kPrint, 2);
     Key(Qt::Key_Space);
     QCOMPARE(grid->CellText(kPrint, 2), QStringLiteral("1"));
     QVERIFY(grid->CellEdited(kPrint, 2));
-    QCOMPARE(name(kPrint, 2), QStringLiteral("チェックあり"));
-    QVERIFY(table->cellAt(1, kPrint - 1)->state().checked);
     Click(grid.get(), kPrint, 2);
     QCOMPARE(grid->CellText(kPrint, 2), QStringLiteral("0"));
     Click(grid.get(), kPrint, 4); // another row's box: moves there and toggles it
@@ -305,13 +264,12 @@ void TestGrid::programValuesShownWhole() {
     grid->SetCellText(kText, 1, QStringLiteral("abcdef"));
     grid->SetListIndex(kAlign, 1, 5);
     grid->SetCellText(kPrint, 1, QStringLiteral("1"));
-    QCOMPARE(grid->item(0, kSize - 1)->text(), stored);
-    QCOMPARE(grid->CellText(kPage, 1), QStringLiteral("36"));
-    QCOMPARE(grid->CellText(kText, 1), QStringLiteral("abcdef"));
-    QCOMPARE(grid->ListIndex(kAlign, 1), 5);
-    QCOMPARE(grid->CellText(kPrint, 1), QStringLiteral("1"));
+    QCOMPARE(QStringList({grid->item(0, kSize - 1)->text(), grid->CellText(kPage, 1),
+                          grid->CellText(kText, 1), QString::number(grid->ListIndex(kAlign, 1)),
+                          grid->CellText(kPrint, 1)}),
+             QStringList({stored, "36", "abcdef", "5", "1"}));
     for (int col = 1; col <= kColumns; ++col)
-        QVERIFY2(!grid->CellEdited(col, 1), qPrintable(QString::number(col)));
+        QVERIFY(!grid->CellEdited(col, 1));
 
     // Edited, a commit still outside the limits keeps the stored value; one inside is the user's.
     grid->SetActiveCell(kSize, 1);
