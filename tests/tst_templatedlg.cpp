@@ -88,11 +88,9 @@ private slots:
     void emptyListAndOk();
     void entriesActOnTheirOwnIds();
     void deleteAnsweredNoThenYes();
-    void copyWithoutPages();
     void copyOfThirtyPagesIsIdentical();
     void tooManyPagesLeaveNoTrace();
-    void otherModesOnlyChoose();
-    void cancelReturnsToTheMenu();
+    void otherModesOnlyChooseAndCancelReturns();
 };
 
 void TestTemplateDlg::emptyListAndOk() {
@@ -170,33 +168,17 @@ void TestTemplateDlg::deleteAnsweredNoThenYes() {
     QCOMPARE(recorder.texts(), QStringList{"テンプレートが選択されていません。\r"});
 }
 
-void TestTemplateDlg::copyWithoutPages() {
-    AppFolderFixture app;
-    app.OpenLayoutDatabase();
-    makeTemplate(app, 4, "空", 0, 0);
-    TemplateMode = 1;
-    Dialog d;
-    d.select(0);
-    d.ok();
-    QApplication::processEvents();
-    QCOMPARE(CurrentTemplateId, QString("5"));
-    QCOMPARE(app.Scalar("select count(*) as n from template where template_id = 5 and "
-                        "template_name = ''"),
-             1);
-    QCOMPARE(app.Scalar("select count(*) as n from page"), 0);
-    QVERIFY(VisibleScreen<FrmPage>());
-}
-
 void TestTemplateDlg::copyOfThirtyPagesIsIdentical() {
     AppFolderFixture app;
     app.OpenLayoutDatabase();
     makeTemplate(app, 1, "source", 30, 3);
     makeTemplate(app, 2, "other", 1, 1);
+    makeTemplate(app, 3, "空", 0, 0);
     const QStringList source = dumpTemplate("1");
     QCOMPARE(source.size(), 30);
     QVERIFY(source.first().contains("|3.03030303030303|"));
     TemplateMode = 1;
-    for (const QString expected : {"3", "4"}) {
+    for (const QString expected : {"4", "5"}) {
         Dialog d;
         d.select(0);
         d.ok();
@@ -206,17 +188,26 @@ void TestTemplateDlg::copyOfThirtyPagesIsIdentical() {
         CloseAllScreens();
     }
     // New pages take the next page ids in source page order, items likewise.
-    QCOMPARE(app.Scalar("select min(page_id) as n from page where template_id = 3"), 32);
-    QCOMPARE(app.Scalar("select max(page_id) as n from page where template_id = 3"), 61);
+    QCOMPARE(app.Scalar("select min(page_id) as n from page where template_id = 4"), 32);
+    QCOMPARE(app.Scalar("select max(page_id) as n from page where template_id = 4"), 61);
     QCOMPARE(app.Scalar("select min(moji_id) as n from moji where page_id = 32"), 92);
     QCOMPARE(app.Scalar("select count(*) as n from page p1 join page p2 on p2.page_id = "
-                        "p1.page_id + 30 where p1.template_id = 3 and p2.template_id = 4 and "
+                        "p1.page_id + 30 where p1.template_id = 4 and p2.template_id = 5 and "
                         "p1.page_no = p2.page_no"),
              30);
     // The copies are independent of each other and of the source.
-    app.Exec("delete from moji where page_id in (select page_id from page where template_id = 3)");
-    QCOMPARE(dumpTemplate("4"), source);
+    app.Exec("delete from moji where page_id in (select page_id from page where template_id = 4)");
+    QCOMPARE(dumpTemplate("5"), source);
     QCOMPARE(dumpTemplate("1"), source);
+    // A template without pages copies as its row alone, with no name yet.
+    Dialog d;
+    d.select(2);
+    d.ok();
+    QCOMPARE(CurrentTemplateId, QString("6"));
+    QCOMPARE(app.Scalar("select count(*) as n from template where template_id = 6 and "
+                        "template_name = ''"),
+             1);
+    QCOMPARE(dumpTemplate("6"), QStringList());
 }
 
 void TestTemplateDlg::tooManyPagesLeaveNoTrace() {
@@ -239,7 +230,7 @@ void TestTemplateDlg::tooManyPagesLeaveNoTrace() {
     QVERIFY(!LayoutWorkspace->InTransaction());
 }
 
-void TestTemplateDlg::otherModesOnlyChoose() {
+void TestTemplateDlg::otherModesOnlyChooseAndCancelReturns() {
     AppFolderFixture app;
     app.OpenLayoutDatabase();
     makeTemplate(app, 9, "x", 1, 1);
@@ -253,14 +244,8 @@ void TestTemplateDlg::otherModesOnlyChoose() {
     QVERIFY(d.form->isVisible());
     QVERIFY(!VisibleScreen<FrmPage>());
     QCOMPARE(app.Scalar("select count(*) as n from template"), 1);
-}
-
-void TestTemplateDlg::cancelReturnsToTheMenu() {
-    AppFolderFixture app;
-    app.OpenLayoutDatabase();
-    Dialog d;
+    // Cancel returns to the menu.
     QTest::mouseClick(d.form->findChild<QPushButton*>("CmdCancel"), Qt::LeftButton);
-    QApplication::processEvents();
     QTRY_VERIFY(d.form.isNull());
     QVERIFY(VisibleScreen<FrmMenu>());
 }
