@@ -4,10 +4,10 @@
 #pragma once
 
 #include <QApplication>
-#include <QWidget>
 #include <QList>
 #include <QString>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <functional>
 #include <memory>
 
@@ -43,6 +43,12 @@ public:
 
 private:
     QTemporaryDir dir_;
+};
+
+// An application folder whose layout database is open, as after start-up.
+class OpenAppFolder : public AppFolderFixture {
+public:
+    OpenAppFolder() { OpenLayoutDatabase(); }
 };
 
 // Copies the built program into `folder` (a separate process's application

@@ -25,8 +25,7 @@ private slots:
 };
 
 void TestLayoutDb::nextIdRules() {
-    AppFolderFixture app;
-    app.OpenLayoutDatabase();
+    OpenAppFolder app;
     QCOMPARE(NextId("template", "template_id"), qint16(1));
     QCOMPARE(SqlText, QString("select max(template.template_id) as max_id from template"));
     app.Exec("insert into template (template_id) select 3");
@@ -41,8 +40,7 @@ void TestLayoutDb::nextIdRules() {
 }
 
 void TestLayoutDb::nextIdOverflowReachesTheTrap() {
-    AppFolderFixture app;
-    app.OpenLayoutDatabase();
+    OpenAppFolder app;
     app.Exec("insert into template (template_id) select 32767");
     MessageRecorder recorder;
     const bool ok = Trap(Msg::InsertFailed, [&] {
@@ -67,8 +65,7 @@ void TestLayoutDb::nextIdOverflowReachesTheTrap() {
 }
 
 void TestLayoutDb::recordsetKeepsNullApartFromEmpty() {
-    AppFolderFixture app;
-    app.OpenLayoutDatabase();
+    OpenAppFolder app;
     // A template inserted with its id only reads as the empty name.
     app.Exec(Statements::InsertTemplate("1"));
     app.Exec("insert into page (page_id, template_id, page_no) select 2, 1, 1");
@@ -90,8 +87,7 @@ void TestLayoutDb::recordsetKeepsNullApartFromEmpty() {
 }
 
 void TestLayoutDb::textsRoundTrip() {
-    AppFolderFixture app;
-    app.OpenLayoutDatabase();
+    OpenAppFolder app;
     app.Exec(Statements::InsertTemplate("1"));
     app.Exec(Statements::UpdateTemplateName("O'Hara 御中 '", "1"));
     app.Exec(Statements::InsertPage("1", "1", "1", 0, 1));
@@ -108,8 +104,7 @@ void TestLayoutDb::textsRoundTrip() {
 }
 
 void TestLayoutDb::deletesCascade() {
-    AppFolderFixture app;
-    app.OpenLayoutDatabase();
+    OpenAppFolder app;
     app.Exec(Statements::InsertTemplate("1"));
     app.Exec(Statements::InsertPage("1", "1", "1", 0, 1));
     app.Exec(Statements::InsertPage("2", "1", "2", 0, 1));
@@ -129,8 +124,7 @@ void TestLayoutDb::deletesCascade() {
 }
 
 void TestLayoutDb::engineErrorsCarryTheEngineMessage() {
-    AppFolderFixture app;
-    app.OpenLayoutDatabase();
+    OpenAppFolder app;
     try {
         app.Exec("select * from nowhere");
         QFAIL("no error");
@@ -155,8 +149,7 @@ void TestLayoutDb::keyIsRequired() {
 }
 
 void TestLayoutDb::exclusiveOpenKeepsOtherProcessesOut() {
-    AppFolderFixture app;
-    app.OpenLayoutDatabase();
+    OpenAppFolder app;
     app.Exec(Statements::InsertTemplate("1"));
     int code = 0;
     const QString sql = "PRAGMA key='4817k205';\nselect 'rows:' || count(*) from template;\n";

@@ -55,7 +55,7 @@ struct PageScreen {
     }
 };
 
-QStringList storedPages(AppFolderFixture& app, const QString& templateId) {
+QStringList storedPages(const QString& templateId) {
     QStringList pages;
     auto rs = LayoutDatabase->OpenRecordset(Statements::SelectPagesByNo(templateId));
     while (!rs->EOF_()) {
@@ -65,7 +65,6 @@ QStringList storedPages(AppFolderFixture& app, const QString& templateId) {
                          .arg(rs->Field("paper_size").toInt()));
         rs->MoveNext();
     }
-    Q_UNUSED(app);
     return pages;
 }
 
@@ -85,8 +84,7 @@ private slots:
 };
 
 void TestPage::newTemplateOpensEmpty() {
-    AppFolderFixture app;
-    app.OpenLayoutDatabase();
+    OpenAppFolder app;
     app.Exec(Statements::InsertTemplate("1"));
     PageScreen page("1");
     QVERIFY(page.form && page.form->isVisible());
@@ -104,8 +102,7 @@ void TestPage::newTemplateOpensEmpty() {
 }
 
 void TestPage::savesNameAndNewPages() {
-    AppFolderFixture app;
-    app.OpenLayoutDatabase();
+    OpenAppFolder app;
     app.Exec(Statements::InsertTemplate("3"));
     PageScreen page("3");
     MessageRecorder recorder;
@@ -120,7 +117,7 @@ void TestPage::savesNameAndNewPages() {
     page.typePageNo(5, "30");
     page.click("CmdOK");
     QVERIFY(recorder.shown.isEmpty());
-    QCOMPARE(storedPages(app, "3"), QStringList({"2:-1/-1", "4:1/3", "30:-1/-1"}));
+    QCOMPARE(storedPages("3"), QStringList({"2:-1/-1", "4:1/3", "30:-1/-1"}));
     auto t = LayoutDatabase->OpenRecordset(Statements::SelectTemplate("3"));
     QCOMPARE(t->Field("template_name").toString(), QString("O'Brien商事"));
     t->Close();
@@ -139,8 +136,7 @@ void TestPage::savesNameAndNewPages() {
 }
 
 void TestPage::duplicatePageNumberKeepsTheCursor() {
-    AppFolderFixture app;
-    app.OpenLayoutDatabase();
+    OpenAppFolder app;
     app.Exec(Statements::InsertTemplate("1"));
     app.Exec(Statements::InsertPage("1", "1", "1", 0, 1));
     PageScreen page("1");
@@ -159,8 +155,7 @@ void TestPage::duplicatePageNumberKeepsTheCursor() {
 }
 
 void TestPage::renumberedPagesKeepTheirPrintMarksByRow() {
-    AppFolderFixture app;
-    app.OpenLayoutDatabase();
+    OpenAppFolder app;
     app.Exec(Statements::InsertTemplate("1"));
     app.Exec(Statements::InsertPage("11", "1", "1", 0, 0));
     app.Exec(Statements::InsertPage("12", "1", "2", 1, 1));
@@ -184,14 +179,13 @@ void TestPage::renumberedPagesKeepTheirPrintMarksByRow() {
     QCOMPARE(QStringList({PageIds[1], PageIds[2], PageIds[3]}), QStringList({"12", "13", "11"}));
     QCOMPARE(page.grid()->CellText(FrmPage::ColPrint, 1), QString("0"));
     QCOMPARE(page.grid()->CellText(FrmPage::ColPrint, 2), QString("1"));
-    QCOMPARE(storedPages(app, "1"), QStringList({"1:1/1", "2:0/2", "3:0/0"}));
+    QCOMPARE(storedPages("1"), QStringList({"1:1/1", "2:0/2", "3:0/0"}));
     QCOMPARE(app.Scalar("select count(*) as n from moji"), 0);
     QCOMPARE(PageIds[4], QString());
 }
 
 void TestPage::detailButton() {
-    AppFolderFixture app;
-    app.OpenLayoutDatabase();
+    OpenAppFolder app;
     app.Exec(Statements::InsertTemplate("1"));
     app.Exec(Statements::InsertPage("8", "1", "1", 0, 1));
     PageScreen page("1");
@@ -231,8 +225,7 @@ void TestPage::detailButton() {
 }
 
 void TestPage::failedSaveLeavesNothing() {
-    AppFolderFixture app;
-    app.OpenLayoutDatabase();
+    OpenAppFolder app;
     app.Exec(Statements::InsertTemplate("1"));
     app.Exec(Statements::UpdateTemplateName("old", "1"));
     app.Exec(Statements::InsertPage("1", "1", "1", 0, 0));
@@ -247,7 +240,7 @@ void TestPage::failedSaveLeavesNothing() {
     page.typePageNo(3, "7");
     page.click("CmdOK");
     QCOMPARE(recorder.texts(), QStringList{"データ修正に失敗しました。\r"});
-    QCOMPARE(storedPages(app, "1"), QStringList({"1:0/0"}));
+    QCOMPARE(storedPages("1"), QStringList({"1:0/0"}));
     QCOMPARE(app.Scalar("select count(*) as n from template where template_name = 'old'"), 1);
     QVERIFY(!LayoutWorkspace->InTransaction());
     // The screen keeps the edits, not refilled.
@@ -257,8 +250,7 @@ void TestPage::failedSaveLeavesNothing() {
 }
 
 void TestPage::backReturnsToTheMenu() {
-    AppFolderFixture app;
-    app.OpenLayoutDatabase();
+    OpenAppFolder app;
     app.Exec(Statements::InsertTemplate("1"));
     PageScreen page("1");
     page.typePageNo(1, "1");

@@ -94,8 +94,7 @@ private slots:
 };
 
 void TestTemplateDlg::emptyListAndOk() {
-    AppFolderFixture app;
-    app.OpenLayoutDatabase();
+    OpenAppFolder app;
     TemplateMode = 2;
     Dialog d;
     QCOMPARE(d.entries(), QStringList());
@@ -108,8 +107,7 @@ void TestTemplateDlg::emptyListAndOk() {
 }
 
 void TestTemplateDlg::entriesActOnTheirOwnIds() {
-    AppFolderFixture app;
-    app.OpenLayoutDatabase();
+    OpenAppFolder app;
     makeTemplate(app, 3, "請求書", 0, 0);
     makeTemplate(app, 7, "請求書", 0, 0);
     TemplateMode = 2;
@@ -138,8 +136,7 @@ void TestTemplateDlg::entriesActOnTheirOwnIds() {
 }
 
 void TestTemplateDlg::deleteAnsweredNoThenYes() {
-    AppFolderFixture app;
-    app.OpenLayoutDatabase();
+    OpenAppFolder app;
     makeTemplate(app, 1, "O'Brien商事", 2, 3);
     makeTemplate(app, 2, "納品書", 1, 1);
     TemplateMode = 3;
@@ -169,8 +166,7 @@ void TestTemplateDlg::deleteAnsweredNoThenYes() {
 }
 
 void TestTemplateDlg::copyOfThirtyPagesIsIdentical() {
-    AppFolderFixture app;
-    app.OpenLayoutDatabase();
+    OpenAppFolder app;
     makeTemplate(app, 1, "source", 30, 3);
     makeTemplate(app, 2, "other", 1, 1);
     makeTemplate(app, 3, "空", 0, 0);
@@ -211,8 +207,7 @@ void TestTemplateDlg::copyOfThirtyPagesIsIdentical() {
 }
 
 void TestTemplateDlg::tooManyPagesLeaveNoTrace() {
-    AppFolderFixture app;
-    app.OpenLayoutDatabase();
+    OpenAppFolder app;
     makeTemplate(app, 1, "big", 31, 1);
     const qlonglong pages = app.Scalar("select count(*) as n from page");
     TemplateMode = 1;
@@ -231,8 +226,7 @@ void TestTemplateDlg::tooManyPagesLeaveNoTrace() {
 }
 
 void TestTemplateDlg::otherModesOnlyChooseAndCancelReturns() {
-    AppFolderFixture app;
-    app.OpenLayoutDatabase();
+    OpenAppFolder app;
     makeTemplate(app, 9, "x", 1, 1);
     TemplateMode = 0;
     Dialog d;
