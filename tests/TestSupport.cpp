@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QtTest>
 #include <stdexcept>
 
 // Every suite sees the screens with the program's own fonts.
@@ -38,6 +39,16 @@ QStringList MessageRecorder::texts() const {
     for (const MessageBoxRequest& r : shown)
         list.append(r.text);
     return list;
+}
+
+void PressKey(Qt::Key key) {
+    QTest::keyClick(static_cast<QWidget*>(nullptr), key);
+}
+
+void TypeText(const QString& text) {
+    for (QChar c : text)
+        QTest::sendKeyEvent(QTest::Press, QApplication::focusWidget(), Qt::Key(0), QString(c),
+                            Qt::NoModifier);
 }
 
 void CloseAllScreens() {

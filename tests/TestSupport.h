@@ -65,6 +65,11 @@ template <class T> T* VisibleScreen() {
             return s;
     return nullptr;
 }
+// Keys as the user types them: to the widget with the focus (a grid's open
+// editor, an open drop-down). TypeText sends one key event per character,
+// carrying its text as a keyboard or an input method does.
+void PressKey(Qt::Key key);
+void TypeText(const QString& text);
 // Deletes every top-level window a test left open.
 void CloseAllScreens();
 

@@ -27,14 +27,6 @@ QString Globals() {
                              DefaultColCount, DefaultRowCount, DefaultAlign);
 }
 
-// The visible screen of type T, if any.
-template <class T> T* Visible() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* s = qobject_cast<T*>(w); s && s->isVisible())
-            return s;
-    return nullptr;
-}
-
 } // namespace
 
 class TestMenu : public QObject {
@@ -92,8 +84,8 @@ void TestMenu::modeButtonsOpenTheTemplateDialog() {
         QTest::mouseClick(Button(buttons[mode - 1]), Qt::LeftButton);
         QCOMPARE(TemplateMode, qint16(mode));
         // The menu hands over to the template dialog and is released.
-        QTRY_VERIFY(menu_.isNull() && Visible<FrmTemplateDlg>());
-        delete Visible<FrmTemplateDlg>();
+        QTRY_VERIFY(menu_.isNull() && VisibleScreen<FrmTemplateDlg>());
+        delete VisibleScreen<FrmTemplateDlg>();
     }
 }
 
@@ -103,8 +95,8 @@ void TestMenu::insertCreatesTemplatesUpToTheLastId() {
         QTest::mouseClick(Button("CmdInsert"), Qt::LeftButton);
         QCOMPARE(CurrentTemplateId, QString(id));
         // The menu hands over to the page setup screen on the new template.
-        QTRY_VERIFY(menu_.isNull() && Visible<FrmPage>());
-        delete Visible<FrmPage>();
+        QTRY_VERIFY(menu_.isNull() && VisibleScreen<FrmPage>());
+        delete VisibleScreen<FrmPage>();
     }
     // Past the last id nothing is added and the menu stays.
     app_->Exec("insert into template (template_id, template_name) values (32767, 'last')");

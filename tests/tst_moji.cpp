@@ -19,17 +19,6 @@ namespace {
 constexpr int kPage = 12;
 const QStringList kFilled = {"請求書", "10.5", "20", "95.5", "30", "8", "1"};
 
-// Keys go to the focus widget (the grid, its open editor) or an open drop-down.
-void press(Qt::Key key) {
-    QTest::keyClick(static_cast<QWidget*>(nullptr), key);
-}
-// One key event per character (QTest cannot send text beyond Latin-1).
-void typeKeys(const QString& text) {
-    for (QChar c : text)
-        QTest::sendKeyEvent(QTest::Press, QApplication::focusWidget(), Qt::Key(0), QString(c),
-                            Qt::NoModifier);
-}
-
 // One stored item without its id, as the columns hold it.
 using Item = QVariantList;
 Item item(const QString& text, QVariant size = 10.5, QVariant left = 20, QVariant right = 80,
@@ -87,9 +76,9 @@ struct MojiScreen {
     void typeCell(int col, int row, const QString& text) const {
         grid()->setFocus();
         grid()->SetActiveCell(col, row);
-        press(Qt::Key_Delete);
-        typeKeys(text);
-        press(Qt::Key_Return);
+        PressKey(Qt::Key_Delete);
+        TypeText(text);
+        PressKey(Qt::Key_Return);
     }
     void typeRow(int row, const QStringList& cells) const {
         for (int c = 0; c < cells.size(); ++c)
@@ -192,8 +181,8 @@ private slots:
             moji.typeRow(2, kFilled);
             moji.click("CmdImage");
             moji.grid()->setFocus();
-            press(Qt::Key_Escape);
-            press(Qt::Key_Escape);
+            PressKey(Qt::Key_Escape);
+            PressKey(Qt::Key_Escape);
             QTest::qWait(20);
             QCOMPARE(QApplication::activeWindow(), moji.form.data());
             QCOMPARE(moji.row(2).mid(0, 7), kFilled);

@@ -14,16 +14,6 @@
 
 namespace {
 
-// Keys go where the user's keys go: to the widget with the focus (the grid,
-// or its open editor).
-void type(const QString& text) {
-    for (QChar c : text)
-        QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
-}
-void press(Qt::Key key) {
-    QTest::keyClick(QApplication::focusWidget(), key);
-}
-
 struct PageScreen {
     QPointer<FrmPage> form;
     explicit PageScreen(const QString& templateId) {
@@ -41,9 +31,9 @@ struct PageScreen {
     void typePageNo(int row, const QString& text) const {
         grid()->setFocus();
         grid()->SetActiveCell(FrmPage::ColPageNo, row);
-        press(Qt::Key_Delete);
-        type(text);
-        press(Qt::Key_Return);
+        PressKey(Qt::Key_Delete);
+        TypeText(text);
+        PressKey(Qt::Key_Return);
     }
     QStringList pageNumbers() const {
         QStringList numbers;
@@ -130,8 +120,8 @@ void TestPage::duplicatePageNumberKeepsTheCursor() {
     MessageRecorder recorder;
     page.grid()->setFocus();
     page.grid()->SetActiveCell(FrmPage::ColPageNo, 2);
-    type("1");
-    press(Qt::Key_Tab);
+    TypeText("1");
+    PressKey(Qt::Key_Tab);
     QTRY_COMPARE(recorder.texts(), QStringList{"入力データが正しくありません。\r"});
     QCOMPARE(page.grid()->Row(), 2);
     QCOMPARE(page.grid()->Col(), int(FrmPage::ColPageNo));
@@ -158,7 +148,7 @@ void TestPage::renumberedPagesKeepTheirPrintMarksByRow() {
     page.typePageNo(2, "1");
     page.typePageNo(3, "2");
     page.grid()->SetActiveCell(FrmPage::ColPrint, 1);
-    press(Qt::Key_Space);
+    PressKey(Qt::Key_Space);
     QCOMPARE(page.grid()->CellText(FrmPage::ColPrint, 1), QString("0"));
     page.click("CmdOK");
     QVERIFY(recorder.shown.isEmpty());
@@ -180,7 +170,7 @@ void TestPage::detailButton() {
     CurrentPageId.clear();
     page.typePageNo(2, "2");
     page.grid()->SetActiveCell(FrmPage::ColDetail, 2);
-    press(Qt::Key_Space);
+    PressKey(Qt::Key_Space);
     QTRY_COMPARE(recorder.texts(), QStringList{"データが未登録です。\r"});
     QVERIFY(CurrentPageId.isEmpty());
 
@@ -201,7 +191,7 @@ void TestPage::detailButton() {
     page.grid()->SetListIndex(FrmPage::ColDirection, 1, 1);
     page.grid()->SetActiveCell(FrmPage::ColDetail, 1);
     closeItemsWhenOpen();
-    press(Qt::Key_Space);
+    PressKey(Qt::Key_Space);
     QTRY_COMPARE(seen, QStringList{"文字設定 8 1"});
     QCOMPARE(recorder.shown.size(), 1);
     QCOMPARE(page.grid()->CellText(FrmPage::ColPageNo, 3), QString("9"));
