@@ -102,10 +102,7 @@ struct MojiScreen {
 class TestMoji : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup() {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            delete w;
-    }
+    void cleanup() { CloseAllScreens(); }
     void emptyPageOpensBlankAndAllBlankSaveDeletes() {
         Data data;
         MojiScreen moji;
@@ -204,9 +201,8 @@ private slots:
         PrintToPdfFile(dir.filePath("sheet.pdf"));
         CurrentTemplateId = "1";
         ShowPageSetup();
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (qobject_cast<FrmPage*>(w))
-                QTest::mouseClick(w->findChild<QPushButton*>("CmdPrint"), Qt::LeftButton);
+        QTest::mouseClick(VisibleScreen<FrmPage>()->findChild<QPushButton*>("CmdPrint"),
+                          Qt::LeftButton);
         const QList<PdfSheets::Sheet> sheets = PdfSheets::ReadSheets(dir.filePath("sheet.pdf"));
         QCOMPARE(sheets[0].lines(), QStringList({"ABCDE", "XYZ"}));
         // Left-aligned from its left edge, right-aligned to its right edge, each

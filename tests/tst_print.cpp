@@ -4,7 +4,6 @@
 #include "PdfSheets.h"
 #include "TestSupport.h"
 #include "common/Globals.h"
-#include "common/Program.h"
 #include "common/Statements.h"
 #include "pages/FrmPage.h"
 #include "pages/PrintEngine.h"
@@ -26,10 +25,7 @@ struct Item {
 SpreadGrid* showPages() {
     CurrentTemplateId = "1";
     ShowPageSetup();
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (qobject_cast<FrmPage*>(w))
-            return w->findChild<SpreadGrid*>("vaSpread");
-    return nullptr;
+    return VisibleScreen<FrmPage>()->findChild<SpreadGrid*>("vaSpread");
 }
 
 void print(SpreadGrid* grid) {
@@ -67,12 +63,10 @@ class TestPrint : public QObject {
     }
 
 private slots:
-    void initTestCase() { RegisterFontSubstitutions(); }
 
     void init() {
         out_ = std::make_unique<QTemporaryDir>();
-        app_ = std::make_unique<AppFolderFixture>();
-        app_->OpenLayoutDatabase();
+        app_ = std::make_unique<OpenAppFolder>();
         app_->Exec(Statements::InsertTemplate("1"));
         recorder_ = std::make_unique<MessageRecorder>();
         pages_ = items_ = 0;

@@ -5,7 +5,6 @@
 #include "PdfSheets.h"
 #include "TestSupport.h"
 #include "common/Globals.h"
-#include "common/Program.h"
 #include "common/Statements.h"
 #include "pages/FrmPage.h"
 #include "pages/PrintEngine.h"
@@ -43,9 +42,8 @@ QString pdfQueueFolder() {
 void pressPrint() {
     CurrentTemplateId = "1";
     ShowPageSetup();
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (qobject_cast<FrmPage*>(w))
-            return QTest::mouseClick(w->findChild<QPushButton*>("CmdPrint"), Qt::LeftButton);
+    QTest::mouseClick(VisibleScreen<FrmPage>()->findChild<QPushButton*>("CmdPrint"),
+                      Qt::LeftButton);
 }
 
 } // namespace
@@ -67,7 +65,6 @@ private slots:
     void cleanupTestCase() { cupsd_.close(); } // ends the scheduler
 
     void sheetsOnTheQueue() {
-        RegisterFontSubstitutions();
         if (geteuid() != 0)
             QSKIP("The PDF queue (cups-pdf) writes sheets only under a scheduler run as root.");
         QVERIFY(QDir(dir_.path()).mkpath("spool/tmp"));

@@ -57,7 +57,8 @@ ScanScreen* openScan(QScreen* screen = QGuiApplication::primaryScreen()) {
     ScanScreen* scan = new FrmScanTate;
     scan->move(screen->geometry().topLeft());
     scan->show();
-    QTest::qWaitForWindowActive(scan);
+    if (!QTest::qWaitForWindowActive(scan))
+        qWarning("the placement screen is not active");
     QTest::qWait(10); // the activation, queued after the first showing
     return scan;
 }
@@ -221,9 +222,7 @@ private slots:
         PrintToPdfFile(dir_.filePath("out.pdf"));
         CurrentTemplateId = "1";
         ShowPageSetup();
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (qobject_cast<FrmPage*>(w))
-                click(w, "CmdPrint");
+        click(VisibleScreen<FrmPage>(), "CmdPrint");
         const QList<PdfSheets::Sheet> sheets = PdfSheets::ReadSheets(dir_.filePath("out.pdf"));
         QCOMPARE(sheets.value(0).lines(), QStringList({"a", "新規項目"}));
         const QPointF at = sheets[0].words[1].box.topLeft();
