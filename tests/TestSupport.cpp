@@ -51,6 +51,16 @@ void TypeText(const QString& text) {
                             Qt::NoModifier);
 }
 
+QByteArray ReadBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size());
+}
+
 void CloseAllScreens() {
     for (QWidget* w : QApplication::topLevelWidgets())
         delete w;

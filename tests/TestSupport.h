@@ -70,6 +70,9 @@ template <class T> T* VisibleScreen() {
 // carrying its text as a keyboard or an input method does.
 void PressKey(Qt::Key key);
 void TypeText(const QString& text);
+// A file's bytes (empty when it cannot be read), and writing them anew.
+QByteArray ReadBytes(const QString& path);
+void WriteBytes(const QString& path, const QByteArray& bytes);
 // Deletes every top-level window a test left open.
 void CloseAllScreens();
 

@@ -131,9 +131,6 @@ void TestLayoutDb::keyIsRequired() {
     AppFolderFixture app;
     QVERIFY_THROWS_EXCEPTION(DatabaseError,
                              Database(app.file(LayoutFiles::Data), false, false, ";pwd=wrong"));
-    QVERIFY_THROWS_EXCEPTION(DatabaseError,
-                             Database(app.file("missing.vsk"), false, false, LayoutFiles::Connect));
-    QVERIFY(!QFile::exists(app.file("missing.vsk")));
     int code = 0;
     const QString keyed = RunSqlcipherShell(
         app.file(LayoutFiles::Data),

@@ -16,11 +16,6 @@
 
 namespace {
 
-void WriteFile(const QString& path, const QByteArray& text) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) > 0);
-}
-
 // The settings globals: left, top, font, col, row, align.
 QString Globals() {
     return QString::asprintf("%g %g %g %d %d %d", OffsetLeft, OffsetTop, DefaultFontSize,
@@ -34,8 +29,7 @@ class TestMenu : public QObject {
 
 private slots:
     void init() {
-        app_ = std::make_unique<AppFolderFixture>();
-        app_->OpenLayoutDatabase();
+        app_ = std::make_unique<OpenAppFolder>();
         messages_ = std::make_unique<MessageRecorder>();
         ResetProgramEnded();
         // Values that no settings file holds, to see what a load changes.
@@ -45,11 +39,7 @@ private slots:
         TemplateMode = 0;
     }
     void cleanup() {
-        delete menu_.data();
-        for (QWidget* w : QApplication::topLevelWidgets()) // the screens it handed over to
-            if (qobject_cast<Form*>(w))
-                delete w;
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        CloseAllScreens(); // the menu and the screens it handed over to
         messages_.reset();
         app_.reset();
     }
@@ -120,7 +110,7 @@ void TestMenu::activationLoadsSettings() {
     QFETCH(QByteArray, ini);
     QFETCH(bool, fails);
     QFETCH(QString, globals);
-    ini.isEmpty() ? (void)QFile::remove(IniPath()) : WriteFile(IniPath(), ini);
+    ini.isEmpty() ? (void)QFile::remove(IniPath()) : WriteBytes(IniPath(), ini);
     Open();
     const QStringList shown = {QStringLiteral("設定ファイル読み込みに失敗しました。\r"),
                                QStringLiteral("処理中、異常が発生しました。\r")};
@@ -138,8 +128,8 @@ void TestMenu::modalScreensReloadSettingsOnClosing() {
     connect(&drive, &QTimer::timeout, this, [&] {
         if (QWidget* modal = QApplication::activeModalWidget()) {
             drive.stop();
-            WriteFile(IniPath(),
-                      "[limit]\nleft=2.5\ntop=0\n[default]\nfont=1\ncol=2\nrow=3\nalign=0\n");
+            WriteBytes(IniPath(),
+                       "[limit]\nleft=2.5\ntop=0\n[default]\nfont=1\ncol=2\nrow=3\nalign=0\n");
             modal->close(); // the close box
         }
     });

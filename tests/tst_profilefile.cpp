@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "platform/ProfileFile.h"
 
 #include <QDir>
@@ -7,16 +8,6 @@
 #include <array>
 
 namespace {
-
-void WriteRaw(const QString& path, const QByteArray& data) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(data) == data.size());
-}
-
-QByteArray ReadRaw(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The value, or a marker when the returned count disagrees with it or a stale
 // value passed in is left.
@@ -40,9 +31,9 @@ private slots:
 void TestProfileFile::reads() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("vesk.ini"));
-    WriteRaw(path,
-             "; settings\n[Print]\nOffset=12\n  Margin  =  \t 3 mm \t \nEmpty=\n"
-             "Name=用紙 A\r\n[用紙]\nWidth=210\n[A]\nKey=first\nkey=second\n[a]\nKEY=third\n");
+    WriteBytes(path,
+               "; settings\n[Print]\nOffset=12\n  Margin  =  \t 3 mm \t \nEmpty=\n"
+               "Name=用紙 A\r\n[用紙]\nWidth=210\n[A]\nKey=first\nkey=second\n[a]\nKEY=third\n");
     const QList<std::array<QString, 4>> cases = {
         {"Print", "Offset", path, "12"},    {"print", "MARGIN", path, "3 mm"},
         {"PRINT", "name", path, "用紙 A"},  {"用紙", "Width", path, "210"},
@@ -61,7 +52,7 @@ void TestProfileFile::writesCreateAndKeep() {
     QVERIFY(WritePrivateProfileString("Print", "Title", "請求書", created));
     QVERIFY(WritePrivateProfileString("表示", "Zoom", "150", created));
     QVERIFY(WritePrivateProfileString("print", "OFFSET", "15", created));
-    QCOMPARE(QString::fromUtf8(ReadRaw(created)).split(u'\n', Qt::SkipEmptyParts),
+    QCOMPARE(QString::fromUtf8(ReadBytes(created)).split(u'\n', Qt::SkipEmptyParts),
              (QStringList{"[Print]", "Offset=15", "Title=請求書", "[表示]", "Zoom=150"}));
     // No temporary file is left beside it.
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
@@ -69,11 +60,11 @@ void TestProfileFile::writesCreateAndKeep() {
 
     // The first of a duplicated key is replaced; comments and other keys are kept.
     const QString kept = dir.filePath(QStringLiteral("keep.ini"));
-    WriteRaw(kept, "\xef\xbb\xbf[Print]\n; left edge in mm\nOffset=12\n"
-                   "# older\nLegacy=on\nOFFSET=99\n[Window]\nLeft=100\n");
+    WriteBytes(kept, "\xef\xbb\xbf[Print]\n; left edge in mm\nOffset=12\n"
+                     "# older\nLegacy=on\nOFFSET=99\n[Window]\nLeft=100\n");
     QVERIFY(WritePrivateProfileString("Print", "Offset", "20", kept));
     QCOMPARE(Read("Print", "Offset", kept), QStringLiteral("20"));
-    const QByteArray text = ReadRaw(kept);
+    const QByteArray text = ReadBytes(kept);
     QVERIFY2(text.startsWith("\xef\xbb\xbf[Print]\n") &&
                  text.contains("; left edge in mm\nOffset=20\n") &&
                  text.contains("# older\nLegacy=on\n") && text.contains("[Window]\nLeft=100\n") &&
@@ -88,12 +79,12 @@ void TestProfileFile::failedWritesLeaveTheFileAlone() {
 
     const QString path = dir.filePath(QStringLiteral("vesk.ini"));
     const QByteArray original = "[A]\nKey=old\n";
-    WriteRaw(path, original);
+    WriteBytes(path, original);
     // Line breaks would make sections or keys of their own.
     QVERIFY(!WritePrivateProfileString("A", "Key", "v\n[B]\nX=1", path));
     QVERIFY(!WritePrivateProfileString("A\r", "Key", "v", path));
     QVERIFY(!WritePrivateProfileString("A", "K\ney", "v", path));
-    QCOMPARE(ReadRaw(path), original);
+    QCOMPARE(ReadBytes(path), original);
 
     // Nor is a file that cannot be read first.
     const auto rw = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
@@ -104,7 +95,7 @@ void TestProfileFile::failedWritesLeaveTheFileAlone() {
     if (readable)
         QSKIP("Permissions do not bind this user");
     QVERIFY(!written);
-    QCOMPARE(ReadRaw(path), original);
+    QCOMPARE(ReadBytes(path), original);
 }
 
 QTEST_MAIN(TestProfileFile)

@@ -10,17 +10,6 @@
 
 namespace {
 
-void writeIni(const QString& path, const QByteArray& text) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(text);
-}
-
-QByteArray readIni(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 void setGlobals(double v) {
     OffsetLeft = OffsetTop = DefaultFontSize = v;
     DefaultColCount = DefaultRowCount = DefaultAlign = qint16(v);
@@ -72,7 +61,7 @@ void TestSettings::load() {
     QFETCH(QStringList, messages);
     QFETCH(QList<double>, values);
     AppFolderFixture app(false, false);
-    writeIni(app.file("vesk.ini"), ini);
+    WriteBytes(app.file("vesk.ini"), ini);
     setGlobals(9);
     MessageRecorder recorder;
     loadAsTheMenuDoes();
@@ -94,12 +83,13 @@ void TestSettings::writeCreatesAndKeeps() {
     QVERIFY(!QFile::exists(app.file("vesk.ini")));
 
     recorder.shown.clear();
-    writeIni(app.file("vesk.ini"), "; printer offsets\n[limit]\n; measured on the office printer\n"
-                                   "left=0\nextra=keep me\n[other]\nx=1\n");
+    WriteBytes(app.file("vesk.ini"),
+               "; printer offsets\n[limit]\n; measured on the office printer\n"
+               "left=0\nextra=keep me\n[other]\nx=1\n");
     WriteSetting("limit", "left", "1.5");
     WriteSetting("default", "font", "10.5");
     QVERIFY(recorder.shown.isEmpty());
-    const QByteArray text = readIni(app.file("vesk.ini"));
+    const QByteArray text = ReadBytes(app.file("vesk.ini"));
     QVERIFY2(text.contains("; measured on the office printer\nleft=1.5\nextra=keep me") &&
                  text.contains("[other]\nx=1") && text.contains("[default]\nfont=10.5"),
              text.constData());

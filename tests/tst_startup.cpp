@@ -22,17 +22,6 @@
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
 // Puts two templates into the folder's data.vsk.
 void fill(AppFolderFixture& app) {
     app.OpenLayoutDatabase();
@@ -87,9 +76,9 @@ private slots:
 void TestStartUp::normalStart() {
     AppFolderFixture app;
     fill(app);
-    const QByteArray before = readAll(app.file(LayoutFiles::Data));
+    const QByteArray before = ReadBytes(app.file(LayoutFiles::Data));
     // A compaction left over from a start that died is replaced.
-    writeAll(app.file(LayoutFiles::Compacted), "left over");
+    WriteBytes(app.file(LayoutFiles::Compacted), "left over");
     QDir::setCurrent(QDir::tempPath()); // started from elsewhere, as from a shortcut
     MessageRecorder recorder;
     bool splashOnView = false;
@@ -103,7 +92,7 @@ void TestStartUp::normalStart() {
     QVERIFY(!VisibleScreen<FrmSplash>() && VisibleScreen<FrmMenu>());
     QCOMPARE(QDir::currentPath(), QDir(app.path()).canonicalPath());
 
-    QCOMPARE(readAll(app.file(LayoutFiles::Backup)), before);
+    QCOMPARE(ReadBytes(app.file(LayoutFiles::Backup)), before);
     QCOMPARE(QDir(app.path()).entryList({"*.new", "better*"}, QDir::Files), QStringList());
 
     endRun();
@@ -128,7 +117,7 @@ void TestStartUp::missingDatabase() {
 void TestStartUp::failureBeforeReplacementKeepsACompleteDatabase() {
     AppFolderFixture app;
     fill(app);
-    const QByteArray before = readAll(app.file(LayoutFiles::Data));
+    const QByteArray before = ReadBytes(app.file(LayoutFiles::Data));
     MessageRecorder recorder;
     SetStartUpHook([](const char* step) {
         if (QByteArray(step) == "compacted")
@@ -136,8 +125,8 @@ void TestStartUp::failureBeforeReplacementKeepsACompleteDatabase() {
     });
     QCOMPARE(StartUp(), StartResult::Failed);
     QCOMPARE(recorder.texts(), QStringList{"処理中、異常が発生しました。\r"});
-    QCOMPARE(readAll(app.file(LayoutFiles::Data)), before);
-    QCOMPARE(readAll(app.file(LayoutFiles::Backup)), before);
+    QCOMPARE(ReadBytes(app.file(LayoutFiles::Data)), before);
+    QCOMPARE(ReadBytes(app.file(LayoutFiles::Backup)), before);
     QCOMPARE(templatesIn(app.file(LayoutFiles::Data)), QString("1:見積書,2:"));
 
     // The next start removes what was left half-way and succeeds.
@@ -155,14 +144,14 @@ void TestStartUp::damagedDatabaseKeepsTheLastGoodBackup() {
     MessageRecorder recorder;
     QCOMPARE(StartUp(), StartResult::Running);
     endRun();
-    const QByteArray goodBackup = readAll(app.file(LayoutFiles::Backup));
+    const QByteArray goodBackup = ReadBytes(app.file(LayoutFiles::Backup));
     QVERIFY(!goodBackup.isEmpty());
 
-    writeAll(app.file(LayoutFiles::Data), QByteArray(4096, 'x'));
+    WriteBytes(app.file(LayoutFiles::Data), QByteArray(4096, 'x'));
     QCOMPARE(StartUp(), StartResult::Failed);
     QCOMPARE(recorder.texts(), QStringList{"処理中、異常が発生しました。\r"});
-    QCOMPARE(readAll(app.file(LayoutFiles::Backup)), goodBackup);
-    QCOMPARE(readAll(app.file(LayoutFiles::Data)), QByteArray(4096, 'x'));
+    QCOMPARE(ReadBytes(app.file(LayoutFiles::Backup)), goodBackup);
+    QCOMPARE(ReadBytes(app.file(LayoutFiles::Data)), QByteArray(4096, 'x'));
     QCOMPARE(templatesIn(app.file(LayoutFiles::Backup)), QString("1:見積書,2:"));
 }
 
@@ -189,8 +178,8 @@ void TestStartUp::secondCopyEndsSilently() {
                              20000);
     QTest::qWait(300);
     QVERIFY(QDir(elsewhere.path()).isEmpty());
-    const QByteArray data = readAll(app.file(LayoutFiles::Data));
-    const QByteArray backup = readAll(app.file(LayoutFiles::Backup));
+    const QByteArray data = ReadBytes(app.file(LayoutFiles::Data));
+    const QByteArray backup = ReadBytes(app.file(LayoutFiles::Backup));
 
     // A second copy ends at once, with no message (one would wait for an
     // answer forever) and no file touched.
@@ -199,8 +188,8 @@ void TestStartUp::secondCopyEndsSilently() {
     QVERIFY(second.waitForFinished(10000));
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);
-    QCOMPARE(readAll(app.file(LayoutFiles::Data)), data);
-    QCOMPARE(readAll(app.file(LayoutFiles::Backup)), backup);
+    QCOMPARE(ReadBytes(app.file(LayoutFiles::Data)), data);
+    QCOMPARE(ReadBytes(app.file(LayoutFiles::Backup)), backup);
     QCOMPARE(first.state(), QProcess::Running);
 
     // After the first copy dies, the lock is gone with it.
