@@ -7,6 +7,7 @@
 //
 // Prints wall time (median of 5 commands) and peak resident memory of each
 // side, and their ratios.
+#include "BenchSupport.h"
 #include "common/AppFolder.h"
 #include "common/Globals.h"
 #include "common/LayoutFiles.h"
@@ -31,10 +32,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <vector>
-
-#ifndef VESK_DELIVERED_DB
-#define VESK_DELIVERED_DB "build/delivered/data.vsk"
-#endif
 
 namespace {
 
@@ -70,12 +67,9 @@ void report(const std::vector<double>& ms, long before) {
 
 int runEngine(const QString& delivered) {
     QTemporaryDir dir;
-    const QString file = QDir(dir.path()).filePath(LayoutFiles::Data);
-    if (!QFile::copy(delivered, file)) {
-        std::fprintf(stderr, "cannot copy %s\n", qPrintable(delivered));
+    const QString file = CopyDeliveredInto(dir.path(), delivered);
+    if (file.isEmpty())
         return 1;
-    }
-    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
     SetAppPath(dir.path());
     SetMessageBoxResponder([](const MessageBoxRequest& r) {
         std::fprintf(stderr, "message: %s\n", qPrintable(r.text));
@@ -184,7 +178,7 @@ int main(int argc, char** argv) {
     if (args.value(0) == QLatin1String("--bare"))
         return runBare();
 
-    const QString delivered = args.isEmpty() ? QStringLiteral(VESK_DELIVERED_DB) : args[0];
+    const QString delivered = DeliveredDatabase(args.isEmpty() ? QString() : args[0]);
     Result engine, bare;
     if (!measure({"--engine", delivered}, &engine) || !measure({"--bare"}, &bare)) {
         std::fprintf(stderr, "bench_print: a measuring run failed\n");

@@ -1,6 +1,7 @@
 // Copying and deleting a template of 30 pages x 40 items through the template
 // dialog, on a database that holds 1000 other templates.
-// Usage: bench_templates [delivered data.vsk] (defaults to build/delivered/data.vsk)
+// Usage: bench_templates [delivered data.vsk] (by default the one this build wrote)
+#include "BenchSupport.h"
 #include "common/AppFolder.h"
 #include "common/Globals.h"
 #include "common/LayoutFiles.h"
@@ -70,15 +71,11 @@ double median(std::vector<double> v) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const QString delivered =
-        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("build/delivered/data.vsk");
     QTemporaryDir dir;
-    const QString file = QDir(dir.path()).filePath(LayoutFiles::Data);
-    if (!QFile::copy(delivered, file)) {
-        std::fprintf(stderr, "cannot copy %s\n", qPrintable(delivered));
+    const QString file = CopyDeliveredInto(
+        dir.path(), DeliveredDatabase(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString()));
+    if (file.isEmpty())
         return 1;
-    }
-    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
     SetAppPath(dir.path());
     SetMessageBoxResponder([](const MessageBoxRequest&) { return 6; }); // Yes to every question
 
