@@ -17,7 +17,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <stdexcept>
 
 namespace {
 
@@ -102,12 +101,7 @@ void FrmScanDlg::Form_Load() {
         for (QLineEdit* box : {TxtLeft, TxtRight, TxtTop, TxtFont})
             box->setCursorPosition(0);
         // -1 chooses no entry, as a list with nothing chosen gives -1.
-        if (DefaultAlign < -1 || DefaultAlign >= CmbAlign->count()) {
-            CmbAlign->setCurrentIndex(-1);
-            throw std::out_of_range("Invalid property value: alignment " +
-                                    std::to_string(DefaultAlign));
-        }
-        CmbAlign->setCurrentIndex(DefaultAlign);
+        AlignCodes::Choose(CmbAlign, DefaultAlign);
     });
 }
 

@@ -8,12 +8,12 @@
 #include "common/Numbers.h"
 #include "common/Settings.h"
 #include "common/Twips.h"
+#include "items/AlignCodes.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <stdexcept>
 
 FrmGosaEntry::FrmGosaEntry(QWidget* parent) : Form(parent) {
     setWindowTitle(QStringLiteral("誤差設定"));
@@ -28,8 +28,7 @@ FrmGosaEntry::FrmGosaEntry(QWidget* parent) : Form(parent) {
     CmbAlign = new QComboBox(this);
     CmbAlign->setObjectName(QStringLiteral("CmbAlign"));
     CmbAlign->setGeometry(TwipsRect(2400, 2160, 1335, 300));
-    CmbAlign->addItems(
-        {QStringLiteral("左詰め"), QStringLiteral("中央揃え"), QStringLiteral("右詰め")});
+    CmbAlign->addItems(AlignCodes::Items);
     CmdEntry = MakeButton(this, "CmdEntry", QStringLiteral("登録"), QRect(480, 2640, 1400, 375));
     CmdBack =
         MakeButton(this, "CmdBack", QStringLiteral("メニューに戻る"), QRect(2160, 2640, 1400, 375));
@@ -72,12 +71,7 @@ void FrmGosaEntry::Form_Load() {
         TxtFont->setText(DoubleToText(DefaultFontSize));
         TxtCol->setText(QString::number(DefaultColCount));
         TxtRow->setText(QString::number(DefaultRowCount));
-        if (DefaultAlign < -1 || DefaultAlign >= CmbAlign->count()) {
-            CmbAlign->setCurrentIndex(-1);
-            throw std::out_of_range("Invalid property value: alignment " +
-                                    std::to_string(DefaultAlign));
-        }
-        CmbAlign->setCurrentIndex(DefaultAlign);
+        AlignCodes::Choose(CmbAlign, DefaultAlign);
     });
 }
 
