@@ -6,8 +6,10 @@
 VESK_PACKAGES=(
     # build
     cmake ninja-build g++ pkg-config qt6-base-dev libsqlcipher-dev libsimpleini-dev libcups2-dev
-    # run: the database shell and the fonts the printed sheets ask for
-    sqlcipher fonts-ipafont-mincho fonts-ipafont-gothic
+    # run: the database shell, the fonts the printed sheets ask for, Qt's own
+    # Japanese texts (buttons, file dialog) and its TIFF reader for scans
+    sqlcipher fonts-ipafont-mincho fonts-ipafont-gothic qt6-translations-l10n
+    qt6-image-formats-plugins
     # tests: reading PDFs, screenshots under a virtual display, a private CUPS scheduler
     poppler-utils xvfb xauth xdotool imagemagick cups printer-driver-cups-pdf
 )
