@@ -4,13 +4,12 @@
 #include "common/ErrorTrap.h"
 #include "common/Globals.h"
 #include "common/InputHelpers.h"
-#include "common/LayoutDb.h"
 #include "common/Messages.h"
-#include "common/Statements.h"
 #include "common/Twips.h"
 #include "items/FrmMoji.h"
+#include "layout/LayoutStore.h"
+#include "layout/PaperSizes.h"
 #include "pages/PrintEngine.h"
-#include "platform/Database.h"
 #include "platform/SpreadGrid.h"
 #include "templates/FrmMenu.h"
 
@@ -18,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <stdexcept>
 
 namespace {
 
@@ -51,8 +51,8 @@ FrmPage::FrmPage(QWidget* parent) : Form(parent) {
     vaSpread->SetColumnHeader(ColPrint, QStringLiteral("印刷指定"));
     vaSpread->SetColumnHeader(ColDetail, QStringLiteral("詳細"));
     vaSpread->SetColumnType(ColPageNo, SpreadGrid::IntegerCell(1, PageRowCount));
-    vaSpread->SetColumnType(ColDirection, SpreadGrid::ListCell(PaperCodes::Directions));
-    vaSpread->SetColumnType(ColSize, SpreadGrid::ListCell(PaperCodes::Sizes));
+    vaSpread->SetColumnType(ColDirection, SpreadGrid::ListCell(PaperDirections::Items()));
+    vaSpread->SetColumnType(ColSize, SpreadGrid::ListCell(PaperSizes::Items()));
     vaSpread->SetColumnType(ColPrint, SpreadGrid::CheckCell());
     vaSpread->SetColumnType(ColDetail, SpreadGrid::ButtonCell(QStringLiteral("詳細設定")));
     vaSpread->SetColumnWidthChars(ColPageNo, 8);
@@ -90,10 +90,7 @@ FrmPage::FrmPage(QWidget* parent) : Form(parent) {
 
 void FrmPage::Form_Load() {
     Trap(Msg::GeneralFailure, [&] {
-        SqlText = Statements::SelectTemplate(CurrentTemplateId);
-        std::unique_ptr<Recordset> rs = LayoutDatabase->OpenRecordset(SqlText);
-        TxtTemplate->setText(FieldText(*rs, QStringLiteral("template_name")));
-        rs->Close();
+        TxtTemplate->setText(Layout().TemplateName(CurrentTemplateId));
         FillPageGrid();
     });
 }
@@ -109,22 +106,18 @@ void FrmPage::TxtTemplate_GotFocus() {
 void FrmPage::FillPageGrid() {
     for (int r = 1; r <= PageRowCount; ++r)
         PageIds[r].clear();
-    SqlText = Statements::SelectPagesByNo(CurrentTemplateId);
-    std::unique_ptr<Recordset> rs = LayoutDatabase->OpenRecordset(SqlText);
+    const QList<Page> pages = Layout().Pages(CurrentTemplateId);
     // The print marks of column 4 stay with the row positions.
     vaSpread->ClearRange(ColPageNo, 1, ColSize, PageRowCount);
     int r = 0;
-    while (!rs->EOF_()) {
-        ++r;
-        if (r > PageRowCount)
-            throw DatabaseError(QStringLiteral("The template has more pages than the grid rows"));
-        PageIds[r] = FieldNumberText(*rs, QStringLiteral("page_id"));
-        vaSpread->SetCellText(ColPageNo, r, FieldNumberText(*rs, QStringLiteral("page_no")));
-        vaSpread->SetListIndex(ColDirection, r, FieldInt16(*rs, QStringLiteral("paper_direction")));
-        vaSpread->SetListIndex(ColSize, r, FieldInt16(*rs, QStringLiteral("paper_size")));
-        rs->MoveNext();
+    for (const Page& page : pages) {
+        if (++r > PageRowCount)
+            throw std::runtime_error("The template has more pages than the grid rows");
+        PageIds[r] = page.id;
+        vaSpread->SetCellText(ColPageNo, r, page.pageNo);
+        vaSpread->SetListIndex(ColDirection, r, page.direction);
+        vaSpread->SetListIndex(ColSize, r, page.size);
     }
-    rs->Close();
 }
 
 void FrmPage::vaSpread_LeaveCell(int col, int row, int /*newCol*/, int /*newRow*/, bool* cancel) {
@@ -170,28 +163,12 @@ void FrmPage::CmdPrint_Click() {
 void FrmPage::CmdOK_Click() {
     Trap(Msg::UpdateFailed, [&] {
         vaSpread->CommitEditor();
-        QString sql;
-        Transaction transaction(LayoutWorkspace);
-        sql = Statements::UpdateTemplateName(TxtTemplate->text(), CurrentTemplateId);
-        LayoutDatabase->Execute(sql);
-        for (int r = 1; r <= PageRowCount; ++r) {
-            const QString n = vaSpread->CellText(ColPageNo, r);
-            const qint16 d = qint16(vaSpread->ListIndex(ColDirection, r));
-            const qint16 s = qint16(vaSpread->ListIndex(ColSize, r));
-            if (!n.isEmpty() && !PageIds[r].isEmpty()) {
-                sql = Statements::UpdatePage(n, d, s, PageIds[r]);
-            } else if (!n.isEmpty()) {
-                const QString newId =
-                    QString::number(NextId(QStringLiteral("page"), QStringLiteral("page_id")));
-                sql = Statements::InsertPage(newId, CurrentTemplateId, n, d, s);
-            } else if (!PageIds[r].isEmpty()) {
-                sql = Statements::DeletePage(PageIds[r]);
-            } else {
-                continue;
-            }
-            LayoutDatabase->Execute(sql);
-        }
-        transaction.Commit();
+        QList<Page> rows;
+        for (int r = 1; r <= PageRowCount; ++r)
+            rows.append(Page{PageIds[r], vaSpread->CellText(ColPageNo, r),
+                             qint16(vaSpread->ListIndex(ColDirection, r)),
+                             qint16(vaSpread->ListIndex(ColSize, r))});
+        Layout().SaveTemplate(CurrentTemplateId, TxtTemplate->text(), rows);
         FillPageGrid();
     });
 }

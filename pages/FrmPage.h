@@ -9,15 +9,6 @@ class QLineEdit;
 class QPushButton;
 class SpreadGrid;
 
-// Paper direction and size codes: the index of the item chosen in the page
-// grid's lists (-1 when none).
-namespace PaperCodes {
-inline const QStringList Directions = {QStringLiteral("縦"), QStringLiteral("横")};
-inline const QStringList Sizes = {QStringLiteral("Ａ３"), QStringLiteral("A４"),
-                                  QStringLiteral("A５"), QStringLiteral("Ｂ４"),
-                                  QStringLiteral("Ｂ５")};
-} // namespace PaperCodes
-
 class FrmPage : public Form {
     Q_OBJECT
 public:

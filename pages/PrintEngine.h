@@ -3,23 +3,13 @@
 // and set in its box, moved by the printer offsets.
 #pragma once
 
+#include "layout/TextItem.h"
+
 #include <QString>
 #include <QtGlobal>
 
 class Printer;
 class SpreadGrid;
-
-// One text item (a row of table moji) as printing takes it.
-struct TextItem {
-    QString moji;
-    double pSize = 0;  // points
-    double pLeft = 0;  // millimetres from the paper's left edge
-    double pRight = 0; // millimetres from the paper's left edge
-    double pTop = 0;   // millimetres from the paper's top edge
-    qint16 pColCount = 0;
-    qint16 pRowCount = 0;
-    qint16 pPosition = 0; // alignment code
-};
 
 // The printer of the whole run: what one print command sets stays in force
 // for the next. It prints on the system's default printer unless told to

@@ -4,12 +4,11 @@
 #include "common/ErrorTrap.h"
 #include "common/Globals.h"
 #include "common/InputHelpers.h"
-#include "common/LayoutDb.h"
 #include "common/Messages.h"
 #include "common/Program.h"
 #include "common/Settings.h"
-#include "common/Statements.h"
 #include "common/Twips.h"
+#include "layout/LayoutStore.h"
 #include "pages/FrmPage.h"
 #include "platform/Database.h"
 #include "screens/FrmAbout.h"
@@ -72,12 +71,7 @@ void FrmMenu::Form_Activate() {
 
 void FrmMenu::CmdInsert_Click() {
     Trap(Msg::InsertFailed, [&] {
-        Transaction transaction(LayoutWorkspace);
-        CurrentTemplateId =
-            QString::number(NextId(QStringLiteral("template"), QStringLiteral("template_id")));
-        SqlText = Statements::InsertTemplate(CurrentTemplateId);
-        LayoutDatabase->Execute(SqlText);
-        transaction.Commit();
+        CurrentTemplateId = Layout().CreateTemplate();
         Unload();
         ShowPageSetup();
     });

@@ -4,22 +4,17 @@
 #include "common/ErrorTrap.h"
 #include "common/Globals.h"
 #include "common/InputHelpers.h"
-#include "common/LayoutDb.h"
 #include "common/Messages.h"
-#include "common/Statements.h"
 #include "common/Twips.h"
+#include "layout/LayoutStore.h"
 #include "pages/FrmPage.h"
-#include "platform/Database.h"
 #include "templates/FrmMenu.h"
 
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <stdexcept>
 
 namespace {
-// A template brings at most as many pages as the page grid has rows.
-constexpr int MaxCopiedPages = PageRowCount;
 constexpr int TemplateIdRole = Qt::UserRole;
 } // namespace
 
@@ -74,16 +69,13 @@ void FrmTemplateDlg::CmdCancel_Click() {
 }
 
 void FrmTemplateDlg::ListTemplates() {
-    SqlText = Statements::SelectTemplates();
-    std::unique_ptr<Recordset> rs = LayoutDatabase->OpenRecordset(SqlText);
+    const QList<Template> templates = Layout().Templates();
     LstPreview->clear();
-    while (!rs->EOF_()) {
-        auto* entry = new QListWidgetItem(FieldText(*rs, QStringLiteral("template_name")));
+    for (const Template& t : templates) {
+        auto* entry = new QListWidgetItem(t.name);
         LstPreview->addItem(entry);
-        entry->setData(TemplateIdRole, qint32(FieldInt16(*rs, QStringLiteral("template_id"))));
-        rs->MoveNext();
+        entry->setData(TemplateIdRole, t.id.toInt());
     }
-    rs->Close();
 }
 
 void FrmTemplateDlg::ChooseTemplate() {
@@ -119,64 +111,9 @@ void FrmTemplateDlg::ChooseTemplate() {
 }
 
 void FrmTemplateDlg::DeleteData() {
-    Transaction transaction(LayoutWorkspace);
-    SqlText = Statements::DeleteTemplate(CurrentTemplateId);
-    LayoutDatabase->Execute(SqlText);
-    transaction.Commit();
+    Layout().DeleteTemplate(CurrentTemplateId);
 }
 
 void FrmTemplateDlg::CopyTemplate() {
-    const QString newTemplateId =
-        QString::number(NextId(QStringLiteral("template"), QStringLiteral("template_id")));
-    QString oldPageIds[MaxCopiedPages + 1];
-    QString newPageIds[MaxCopiedPages + 1];
-    QString sql;
-
-    Transaction transaction(LayoutWorkspace);
-    sql = Statements::InsertTemplate(newTemplateId);
-    LayoutDatabase->Execute(sql);
-
-    int pageCount = 0;
-    {
-        std::unique_ptr<Recordset> pages =
-            LayoutDatabase->OpenRecordset(Statements::SelectPagesById(CurrentTemplateId));
-        while (!pages->EOF_()) {
-            const int n = pageCount + 1;
-            if (n > MaxCopiedPages)
-                throw std::runtime_error("a template has more pages than the page grid holds");
-            oldPageIds[n] = FieldNumberText(*pages, QStringLiteral("page_id"));
-            newPageIds[n] =
-                QString::number(NextId(QStringLiteral("page"), QStringLiteral("page_id")));
-            sql = Statements::InsertPage(newPageIds[n], newTemplateId,
-                                         FieldNumberText(*pages, QStringLiteral("page_no")),
-                                         FieldInt16(*pages, QStringLiteral("paper_direction")),
-                                         FieldInt16(*pages, QStringLiteral("paper_size")));
-            LayoutDatabase->Execute(sql);
-            pageCount = n;
-            pages->MoveNext();
-        }
-        pages->Close();
-    }
-
-    for (int j = 1; j <= pageCount; ++j) {
-        std::unique_ptr<Recordset> items =
-            LayoutDatabase->OpenRecordset(Statements::SelectItems(oldPageIds[j]));
-        while (!items->EOF_()) {
-            const QString itemId =
-                QString::number(NextId(QStringLiteral("moji"), QStringLiteral("moji_id")));
-            auto number = [&](const char* column) {
-                return FieldNumberText(*items, QString::fromLatin1(column));
-            };
-            sql = Statements::InsertItem(
-                itemId, newPageIds[j], FieldText(*items, QStringLiteral("moji")), number("p_size"),
-                number("p_left"), number("p_right"), number("p_top"), number("p_col_count"),
-                number("p_row_count"), FieldInt16(*items, QStringLiteral("p_position")));
-            LayoutDatabase->Execute(sql);
-            items->MoveNext();
-        }
-        items->Close();
-    }
-
-    transaction.Commit();
-    CurrentTemplateId = newTemplateId;
+    CurrentTemplateId = Layout().CopyTemplate(CurrentTemplateId);
 }
