@@ -92,10 +92,10 @@ int runEngine(const QString& delivered) {
 
     CurrentTemplateId = "1";
     ShowPageSetup();
-    SpreadGrid* grid = nullptr;
+    FrmPage* page = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* page = qobject_cast<FrmPage*>(w))
-            grid = page->findChild<SpreadGrid*>(QStringLiteral("vaSpread"));
+        if (auto* p = qobject_cast<FrmPage*>(w))
+            page = p;
     QApplication::processEvents();
     PrintToPdfFile(QDir(dir.path()).filePath(QStringLiteral("out.pdf")));
     const long before = peakKb();
@@ -103,7 +103,7 @@ int runEngine(const QString& delivered) {
     for (int run = 0; run < Runs; ++run) {
         QElapsedTimer timer;
         timer.start();
-        PrintSelectedPages(grid);
+        PrintSheets(page->SheetsToPrint());
         ms.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
     report(ms, before);

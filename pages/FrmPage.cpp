@@ -30,6 +30,13 @@ bool wholeNumber(const QString& text, long* value) {
     return ok;
 }
 
+// True when a print mark holds the value 1.
+bool printTicked(const QString& text) {
+    bool ok = false;
+    const long value = text.trimmed().toLong(&ok);
+    return ok && value == 1;
+}
+
 } // namespace
 
 FrmPage::FrmPage(QWidget* parent) : Form(parent) {
@@ -157,7 +164,22 @@ void FrmPage::vaSpread_ButtonClicked(int col, int row) {
 }
 
 void FrmPage::CmdPrint_Click() {
-    Trap(Msg::GeneralFailure, [&] { PrintSelectedPages(vaSpread); });
+    Trap(Msg::GeneralFailure, [&] { PrintSheets(SheetsToPrint()); });
+}
+
+SheetPlan FrmPage::SheetsToPrint() {
+    vaSpread->CommitEditor();
+    SheetPlan plan;
+    // The saved pages fill the rows from the top: the first row without one ends them.
+    for (int r = 1; r <= PageRowCount && !PageIds[r].isEmpty(); ++r) {
+        if (!printTicked(vaSpread->CellText(ColPrint, r)))
+            continue;
+        // The lists as shown, even where the row's changes are not saved yet.
+        plan.append(Sheet{qint16(vaSpread->ListIndex(ColDirection, r)),
+                          qint16(vaSpread->ListIndex(ColSize, r)),
+                          Layout().ItemsToPrint(PageIds[r])});
+    }
+    return plan;
 }
 
 void FrmPage::CmdOK_Click() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/Form.h"
+#include "print/SheetPlan.h"
 
 class QLabel;
 class QLineEdit;
@@ -16,6 +17,10 @@ public:
     enum Column { ColPageNo = 1, ColDirection, ColSize, ColPrint, ColDetail };
 
     explicit FrmPage(QWidget* parent = nullptr);
+
+    // The pages to print: every row with a saved page, down to the first row
+    // without one, whose print mark is ticked, with its lists as shown.
+    SheetPlan SheetsToPrint();
 
 protected:
     void Form_Load() override;

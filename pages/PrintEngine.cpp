@@ -1,14 +1,9 @@
 #include "pages/PrintEngine.h"
 
 #include "common/Globals.h"
-#include "common/LayoutDb.h"
 #include "common/Messages.h"
-#include "common/Statements.h"
 #include "common/TextUnits.h"
-#include "pages/FrmPage.h"
-#include "platform/Database.h"
 #include "platform/Printer.h"
-#include "platform/SpreadGrid.h"
 
 #include <iterator>
 #include <memory>
@@ -25,56 +20,6 @@ void setDestination(const PrintDestination& destination) {
         runPrinter()->SetDestination(destination);
     else
         runPrinter() = std::make_unique<Printer>(destination);
-}
-
-// A page to print: the codes its row shows and its items, all read before
-// anything is drawn.
-struct SheetPlan {
-    int direction = -1;
-    int size = -1;
-    QList<TextItem> items;
-};
-
-bool printFlagSet(const QString& text) {
-    bool ok = false;
-    const long value = text.trimmed().toLong(&ok);
-    return ok && value == 1;
-}
-
-TextItem readItem(const Recordset& rs) {
-    TextItem item;
-    item.moji = FieldText(rs, QStringLiteral("moji"));
-    item.pSize = FieldDouble(rs, QStringLiteral("p_size"));
-    item.pLeft = FieldDouble(rs, QStringLiteral("p_left"));
-    item.pRight = FieldDouble(rs, QStringLiteral("p_right"));
-    item.pTop = FieldDouble(rs, QStringLiteral("p_top"));
-    item.pColCount = FieldInt16(rs, QStringLiteral("p_col_count"));
-    item.pRowCount = FieldInt16(rs, QStringLiteral("p_row_count"));
-    item.pPosition = FieldInt16(rs, QStringLiteral("p_position"));
-    return item;
-}
-
-QList<SheetPlan> readSelectedPages(SpreadGrid* grid) {
-    grid->CommitEditor();
-    QList<SheetPlan> pages;
-    for (int r = 1; r <= PageRowCount; ++r) {
-        if (PageIds[r].isEmpty())
-            break;
-        if (!printFlagSet(grid->CellText(FrmPage::ColPrint, r)))
-            continue;
-        SheetPlan page;
-        page.direction = grid->ListIndex(FrmPage::ColDirection, r);
-        page.size = grid->ListIndex(FrmPage::ColSize, r);
-        SqlText = Statements::SelectItems(PageIds[r]);
-        std::unique_ptr<Recordset> rs = LayoutDatabase->OpenRecordset(SqlText);
-        while (!rs->EOF_()) {
-            page.items.append(readItem(*rs));
-            rs->MoveNext();
-        }
-        rs->Close();
-        pages.append(page);
-    }
-    return pages;
 }
 
 void setOrientation(Printer& printer, int direction) {
@@ -126,9 +71,8 @@ void SetPrinterDefaults() {
     printer.SetFontName(QStringLiteral("ＭＳ Ｐ明朝"));
 }
 
-void PrintSelectedPages(SpreadGrid* grid) {
+void PrintSheets(const SheetPlan& pages) {
     SetPrinterDefaults();
-    const QList<SheetPlan> pages = readSelectedPages(grid);
     if (pages.isEmpty()) {
         ShowMessage(QStringLiteral("印刷対象ページ"), QString(), Msg::NotSelected);
         return;
@@ -136,7 +80,7 @@ void PrintSelectedPages(SpreadGrid* grid) {
     Printer& printer = RunPrinter();
     try {
         int printed = 0;
-        for (const SheetPlan& page : pages) {
+        for (const Sheet& page : pages) {
             if (printed != 0)
                 printer.NewPage();
             setOrientation(printer, page.direction);

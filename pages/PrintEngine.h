@@ -1,16 +1,15 @@
-// The print engine: every ticked page of the page grid on a sheet of its own
-// paper size and orientation, each text item cut into lines by character count
+// The print engine: every sheet of a plan on its own paper size and
+// orientation, each text item cut into lines by character count
 // and set in its box, moved by the printer offsets.
 #pragma once
 
 #include "layout/TextItem.h"
+#include "print/SheetPlan.h"
 
 #include <QString>
 #include <QtGlobal>
 
 class Printer;
-class SpreadGrid;
-
 // The printer of the whole run: what one print command sets stays in force
 // for the next. It prints on the system's default printer unless told to
 // write a PDF file.
@@ -24,12 +23,10 @@ void ResetRunPrinter();
 // Copies 1, unit millimetres, font "ＭＳ Ｐ明朝".
 void SetPrinterDefaults();
 
-// The print button's action on the page setup screen whose page grid is
-// `grid`: rows 1 to 30 with PageIds, down to the first row without a saved
-// page. Everything is read from the grid and the database before anything is
-// drawn; a failure throws and nothing reaches the printer. With no page to
-// print it says so and prints nothing.
-void PrintSelectedPages(SpreadGrid* grid);
+// Prints the sheets of `plan` in order, each on its own paper size and
+// direction, as one document; a failure throws and nothing reaches the
+// printer. With no sheet to print it says so and prints nothing.
+void PrintSheets(const SheetPlan& plan);
 
 // Prints one item on the current page of the run's printer.
 void PrintTextItem(const TextItem& item);

@@ -191,7 +191,7 @@ private slots:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QVERIFY(grid->Editing() && grid->ListIndex(FrmPage::ColDirection, 3) == 0);
-        PrintSelectedPages(grid);
+        PrintSheets(VisibleScreen<FrmPage>()->SheetsToPrint());
         QCOMPARE(printedSheets(), QStringList{"P3 210x148"});
     }
 
