@@ -33,14 +33,21 @@ void TestProfileFile::reads() {
     const QString path = dir.filePath(QStringLiteral("vesk.ini"));
     WriteBytes(path,
                "; settings\n[Print]\nOffset=12\n  Margin  =  \t 3 mm \t \nEmpty=\n"
-               "Name=用紙 A\r\n[用紙]\nWidth=210\n[A]\nKey=first\nkey=second\n[a]\nKEY=third\n");
+               "Name=用紙 A\r\n[用紙]\nWidth=210\n[A]\nKey=first\nkey=second\n[a]\nKEY=third\n"
+               "[Quotes]\nDouble=\"1.5\"\nSingle=' 2 '\nBlanks = \t\"用紙 B\" \nTwice=\"\"x\"\"\n"
+               "Inner=a \"b\" c\nMixed=\"x'\nOpen=\"x\nLone=\"\nEmpty=\"\"\n");
+    // In [Quotes], one pair of matching quotes around the whole value goes.
     const QList<std::array<QString, 4>> cases = {
-        {"Print", "Offset", path, "12"},    {"print", "MARGIN", path, "3 mm"},
-        {"PRINT", "name", path, "用紙 A"},  {"用紙", "Width", path, "210"},
-        {"a", "KEY", path, "first"},        {"Print", "Empty", path, ""},
-        {"Print", "Nothing", path, ""},     {"Other", "Offset", path, ""},
-        {"用紙", "Offset", path, ""},       {"Print", "Offset", dir.filePath("none.ini"), ""},
-        {"Print", "Offset", dir.path(), ""}};
+        {"Print", "Offset", path, "12"},     {"print", "MARGIN", path, "3 mm"},
+        {"PRINT", "name", path, "用紙 A"},   {"用紙", "Width", path, "210"},
+        {"a", "KEY", path, "first"},         {"Print", "Empty", path, ""},
+        {"Print", "Nothing", path, ""},      {"Other", "Offset", path, ""},
+        {"用紙", "Offset", path, ""},        {"Print", "Offset", dir.filePath("none.ini"), ""},
+        {"Print", "Offset", dir.path(), ""}, {"Quotes", "Double", path, "1.5"},
+        {"Quotes", "Single", path, " 2 "},   {"Quotes", "Blanks", path, "用紙 B"},
+        {"Quotes", "Twice", path, "\"x\""},  {"Quotes", "Inner", path, "a \"b\" c"},
+        {"Quotes", "Mixed", path, "\"x'"},   {"Quotes", "Open", path, "\"x"},
+        {"Quotes", "Lone", path, "\""},      {"Quotes", "Empty", path, ""}};
     for (const auto& [section, key, file, value] : cases)
         QCOMPARE(Read(section, key, file), value);
 }
