@@ -54,6 +54,10 @@ int GetPrivateProfileString(const QString& section, const QString& key, QString&
         return 0;
     values.sort(CSimpleIniA::Entry::LoadOrder());
     result = QString::fromUtf8(values.front().pItem);
+    // One pair of matching quotes around the whole value is not part of it.
+    if (result.size() >= 2 && (result.front() == u'"' || result.front() == u'\'') &&
+        result.back() == result.front())
+        result = result.mid(1, result.size() - 2);
     return int(result.size());
 }
 

@@ -5,9 +5,11 @@
 #include <QString>
 
 // Copies the value of `key` in `section` into `result` and returns its length in
-// characters. Blanks around the value are dropped. A missing or unreadable file, section
-// or key, and an empty value, all give an empty result and 0. When the key appears
-// more than once in the section, the first one counts.
+// characters. Blanks around the value are dropped, then one pair of quotes when the
+// value begins and ends with the same quote, single or double ("1.5" and '1.5' read as
+// 1.5; other quotes stay). A missing or unreadable file, section or key, and an empty
+// value, all give an empty result and 0. When the key appears more than once in the
+// section, the first one counts.
 int GetPrivateProfileString(const QString& section, const QString& key, QString& result,
                             const QString& path);
 

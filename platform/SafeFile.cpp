@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -26,6 +27,24 @@ void syncPath(const QString& path, int flags) {
         fail(QStringLiteral("cannot flush"), path);
 }
 
+mode_t permissionBits(int fd, const QString& path) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        fail(QStringLiteral("cannot inspect"), path);
+    return st.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO);
+}
+
+// Opens `target` as a new file, readable by its owner only until it is given
+// `bits`: no other account can open it in between and read what follows.
+void createNew(QFile& target, mode_t bits) {
+    if (!target.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                     QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        throw std::runtime_error(
+            ("cannot create " + target.fileName() + ": " + target.errorString()).toStdString());
+    if (::fchmod(target.handle(), bits) != 0)
+        fail(QStringLiteral("cannot set the permissions of"), target.fileName());
+}
+
 } // namespace
 
 void CopyFileDurably(const QString& from, const QString& to) {
@@ -33,10 +52,11 @@ void CopyFileDurably(const QString& from, const QString& to) {
     if (!source.open(QIODevice::ReadOnly))
         throw std::runtime_error(
             ("cannot read " + from + ": " + source.errorString()).toStdString());
+    // A file already there may be open elsewhere with its own bits: start anew.
+    if (::unlink(QFile::encodeName(to).constData()) != 0 && errno != ENOENT)
+        fail(QStringLiteral("cannot replace"), to);
     QFile target(to);
-    if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw std::runtime_error(
-            ("cannot write " + to + ": " + target.errorString()).toStdString());
+    createNew(target, permissionBits(source.handle(), from));
     QByteArray buffer;
     while (!(buffer = source.read(1 << 20)).isEmpty()) {
         if (target.write(buffer) != buffer.size())
@@ -48,6 +68,16 @@ void CopyFileDurably(const QString& from, const QString& to) {
             ("cannot read " + from + ": " + source.errorString()).toStdString());
     if (!target.flush() || ::fsync(target.handle()) != 0)
         fail(QStringLiteral("cannot flush"), to);
+    target.close();
+}
+
+void CreateFileLike(const QString& path, const QString& model) {
+    QFile source(model);
+    if (!source.open(QIODevice::ReadOnly))
+        throw std::runtime_error(
+            ("cannot read " + model + ": " + source.errorString()).toStdString());
+    QFile target(path);
+    createNew(target, permissionBits(source.handle(), model));
     target.close();
 }
 

@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 #include <stdexcept>
 
@@ -33,15 +34,65 @@ void reach(const char* step) {
 // The backup is first written under this name and moved over databak.vsk
 // only once the compaction has read the whole database.
 const QString BackupInProgress = QStringLiteral("databak.vsk.new");
+const QString CompactedJournal = LayoutFiles::Compacted + QStringLiteral("-journal");
 
 void require(bool ok, const QString& what) {
     if (!ok)
         throw std::runtime_error(what.toStdString());
 }
 
-} // namespace
+// The tables of the layout database and the columns the program reads and
+// writes. Later features add tables and columns of their own; those may be
+// there too.
+struct LayoutTable {
+    const char* name;
+    QStringList columns;
+};
+const LayoutTable LayoutTables[] = {
+    {"template", {"template_id", "template_name"}},
+    {"page", {"page_id", "template_id", "page_no", "paper_direction", "paper_size"}},
+    {"moji",
+     {"moji_id", "page_id", "moji", "p_size", "p_left", "p_right", "p_top", "p_col_count",
+      "p_row_count", "p_position"}},
+};
 
-void BackUpAndCompact() {
+QStringList namesIn(Database& db, const QString& statement) {
+    QStringList names;
+    for (auto rs = db.OpenRecordset(statement); !rs->EOF_(); rs->MoveNext())
+        names.append(rs->Field(QStringLiteral("name")).toString().toLower());
+    return names;
+}
+
+// Fails unless `file` holds the three tables with their columns. The engine
+// opens an empty file, or a keyed database without tables, as a database, and
+// compacts it into one without tables; such a file must never replace the
+// backup or data.vsk.
+void requireLayoutDatabase(const QString& file) {
+    Database db(file, false, true, LayoutFiles::Connect);
+    const QStringList tables =
+        namesIn(db, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
+    for (const LayoutTable& table : LayoutTables) {
+        const QString name = QString::fromLatin1(table.name);
+        require(tables.contains(name), file + " has no table " + name);
+        const QStringList columns = namesIn(db, "PRAGMA table_info(" + name + ")");
+        for (const QString& column : table.columns)
+            require(columns.contains(column), file + " has no column " + name + "." + column);
+    }
+    db.Close();
+}
+
+// Removes what a failed start created. The compaction is removed only while
+// data.vsk is there: data.vsk is replaced in one rename, so a data.vsk that is
+// there is complete; without it the compaction may be the only copy left.
+void removeLeftovers(bool compactionStarted) {
+    QFile::remove(BackupInProgress);
+    if (compactionStarted && QFileInfo(LayoutFiles::Data).isFile()) {
+        QFile::remove(CompactedJournal);
+        QFile::remove(LayoutFiles::Compacted);
+    }
+}
+
+void backUpAndCompact(bool& compactionStarted) {
     reach("backup");
     const QString journal = LayoutFiles::Data + QStringLiteral("-journal");
     QFile::remove(BackupInProgress);
@@ -54,17 +105,22 @@ void BackUpAndCompact() {
         recover.Close();
     }
 
+    // The backup and the compaction get data.vsk's permission bits, so that
+    // neither is readable by more accounts than the database itself.
     CopyFileDurably(LayoutFiles::Data, BackupInProgress);
 
-    if (QFile::exists(LayoutFiles::Compacted))
-        require(QFile::remove(LayoutFiles::Compacted), QStringLiteral("better.vsk stays"));
+    // A compaction left by an earlier start goes, with its journal: the engine
+    // would roll that journal back into the new compaction.
+    for (const QString& stale : {CompactedJournal, LayoutFiles::Compacted}) {
+        if (QFile::exists(stale))
+            require(QFile::remove(stale), stale + " stays");
+    }
 
     {
         // The database is never created by opening it, so the compaction
         // target starts as an empty file, which reads as an empty database.
-        QFile target(LayoutFiles::Compacted);
-        require(target.open(QIODevice::NewOnly), QStringLiteral("cannot create better.vsk"));
-        target.close();
+        compactionStarted = true;
+        CreateFileLike(LayoutFiles::Compacted, LayoutFiles::Data);
         Database source(LayoutFiles::Data, false, false, LayoutFiles::Connect);
         // The export copies rows table by table; the keys are checked in use.
         source.Execute(QStringLiteral("PRAGMA foreign_keys = OFF"));
@@ -75,8 +131,10 @@ void BackUpAndCompact() {
         source.Execute(QStringLiteral("DETACH DATABASE better"));
         source.Close();
     }
+    requireLayoutDatabase(LayoutFiles::Compacted);
 
-    // The whole database was read: the copy taken before it is a good backup.
+    // The whole database was read and its copy is sound: the copy taken
+    // before it is a good backup.
     ReplaceFile(BackupInProgress, LayoutFiles::Backup);
     reach("compacted");
 
@@ -85,6 +143,18 @@ void BackUpAndCompact() {
         require(QFile::remove(journal), QStringLiteral("data.vsk-journal stays"));
     ReplaceFile(LayoutFiles::Compacted, LayoutFiles::Data);
     SyncFolder(QStringLiteral("."));
+}
+
+} // namespace
+
+void BackUpAndCompact() {
+    bool compactionStarted = false;
+    try {
+        backUpAndCompact(compactionStarted);
+    } catch (...) {
+        removeLeftovers(compactionStarted);
+        throw;
+    }
 }
 
 void SetStartUpHook(std::function<void(const char*)> hook) {

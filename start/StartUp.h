@@ -16,6 +16,9 @@ StartResult StartUp();
 // databak.vsk and compacts it into better.vsk, then puts the compacted file in
 // place of data.vsk in one atomic rename, so that a complete data.vsk exists
 // at every instant and the last good backup is never replaced by a bad one.
+// The backup is replaced only once the compaction holds the layout tables.
+// Both files keep the permission bits of data.vsk. On a failure it removes
+// the files it created and throws.
 void BackUpAndCompact();
 
 // Tests look at a named step, or force a failure there by throwing: "backup"

@@ -6,6 +6,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <array>
+#include <functional>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -15,6 +20,29 @@ QString Read(const QString& section, const QString& key, const QString& path) {
     QString value = QStringLiteral("stale");
     const int n = GetPrivateProfileString(section, key, value, path);
     return n == value.size() ? value : QStringLiteral("<%1 for '%2'>").arg(n).arg(value);
+}
+
+enum Outcome { PermissionsDoNotBind = 1, ReadableNotWritten = 2, UnreadableWritten = 4 };
+
+// Runs `body` as an account that file permissions bind: this one, or, when the
+// tests run as root, a child process that has given root up for "nobody".
+// Returns what `body` returns, or a value outside its flags when the child fails.
+int runBoundByPermissions(const std::function<int()>& body) {
+    if (::geteuid() != 0)
+        return body();
+    const passwd* nobody = ::getpwnam("nobody");
+    const uid_t uid = nobody ? nobody->pw_uid : 65534;
+    const gid_t gid = nobody ? nobody->pw_gid : 65534;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+            ::_exit(64);
+        ::_exit(body());
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return 128;
+    return WEXITSTATUS(status);
 }
 
 } // namespace
@@ -33,14 +61,21 @@ void TestProfileFile::reads() {
     const QString path = dir.filePath(QStringLiteral("vesk.ini"));
     WriteBytes(path,
                "; settings\n[Print]\nOffset=12\n  Margin  =  \t 3 mm \t \nEmpty=\n"
-               "Name=用紙 A\r\n[用紙]\nWidth=210\n[A]\nKey=first\nkey=second\n[a]\nKEY=third\n");
+               "Name=用紙 A\r\n[用紙]\nWidth=210\n[A]\nKey=first\nkey=second\n[a]\nKEY=third\n"
+               "[Quotes]\nDouble=\"1.5\"\nSingle=' 2 '\nBlanks = \t\"用紙 B\" \nTwice=\"\"x\"\"\n"
+               "Inner=a \"b\" c\nMixed=\"x'\nOpen=\"x\nLone=\"\nEmpty=\"\"\n");
+    // In [Quotes], one pair of matching quotes around the whole value goes.
     const QList<std::array<QString, 4>> cases = {
-        {"Print", "Offset", path, "12"},    {"print", "MARGIN", path, "3 mm"},
-        {"PRINT", "name", path, "用紙 A"},  {"用紙", "Width", path, "210"},
-        {"a", "KEY", path, "first"},        {"Print", "Empty", path, ""},
-        {"Print", "Nothing", path, ""},     {"Other", "Offset", path, ""},
-        {"用紙", "Offset", path, ""},       {"Print", "Offset", dir.filePath("none.ini"), ""},
-        {"Print", "Offset", dir.path(), ""}};
+        {"Print", "Offset", path, "12"},     {"print", "MARGIN", path, "3 mm"},
+        {"PRINT", "name", path, "用紙 A"},   {"用紙", "Width", path, "210"},
+        {"a", "KEY", path, "first"},         {"Print", "Empty", path, ""},
+        {"Print", "Nothing", path, ""},      {"Other", "Offset", path, ""},
+        {"用紙", "Offset", path, ""},        {"Print", "Offset", dir.filePath("none.ini"), ""},
+        {"Print", "Offset", dir.path(), ""}, {"Quotes", "Double", path, "1.5"},
+        {"Quotes", "Single", path, " 2 "},   {"Quotes", "Blanks", path, "用紙 B"},
+        {"Quotes", "Twice", path, "\"x\""},  {"Quotes", "Inner", path, "a \"b\" c"},
+        {"Quotes", "Mixed", path, "\"x'"},   {"Quotes", "Open", path, "\"x"},
+        {"Quotes", "Lone", path, "\""},      {"Quotes", "Empty", path, ""}};
     for (const auto& [section, key, file, value] : cases)
         QCOMPARE(Read(section, key, file), value);
 }
@@ -86,16 +121,37 @@ void TestProfileFile::failedWritesLeaveTheFileAlone() {
     QVERIFY(!WritePrivateProfileString("A", "K\ney", "v", path));
     QCOMPARE(ReadBytes(path), original);
 
-    // Nor is a file that cannot be read first.
-    const auto rw = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-    QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
-    const bool readable = QFile(path).open(QIODevice::ReadOnly);
-    const bool written = WritePrivateProfileString("A", "Other", "v", path);
-    QVERIFY(QFile::setPermissions(path, rw));
-    if (readable)
-        QSKIP("Permissions do not bind this user");
-    QVERIFY(!written);
+    // Nor is a file that cannot be read first, though it could be replaced: the
+    // write would lose the keys it could not read. A readable file beside it
+    // shows that the same account can write there.
+    const QString readable = dir.filePath(QStringLiteral("readable.ini"));
+    WriteBytes(readable, original);
+    const auto writable =
+        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    QVERIFY(QFile::setPermissions(path, writable));
+    QVERIFY(QFile::setPermissions(readable, writable | QFileDevice::ReadOwner |
+                                                QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                  QFileDevice::ExeOwner | QFileDevice::WriteGroup |
+                                                  QFileDevice::ExeGroup | QFileDevice::WriteOther |
+                                                  QFileDevice::ExeOther));
+    const int outcome = runBoundByPermissions([&] {
+        int result = 0;
+        if (QFile(path).open(QIODevice::ReadOnly))
+            result |= PermissionsDoNotBind;
+        if (!WritePrivateProfileString("A", "Other", "v", readable))
+            result |= ReadableNotWritten;
+        if (WritePrivateProfileString("A", "Other", "v", path))
+            result |= UnreadableWritten;
+        return result;
+    });
+    QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    QVERIFY2(!(outcome & PermissionsDoNotBind), "the unreadable file can be read");
+    QVERIFY2(!(outcome & ReadableNotWritten), "the readable file beside it is not written");
+    QVERIFY2(!(outcome & UnreadableWritten), "the unreadable file is written");
+    QCOMPARE(outcome, 0);
     QCOMPARE(ReadBytes(path), original);
+    QCOMPARE(ReadBytes(readable), QByteArray("[A]\nKey=old\nOther=v\n"));
 }
 
 QTEST_MAIN(TestProfileFile)

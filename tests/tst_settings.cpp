@@ -42,6 +42,10 @@ void TestSettings::load_data() {
     QTest::newRow("complete")
         << QByteArray("[limit]\nleft=1.5\ntop=-0.5\n[default]\nfont=10.5\ncol=20\nrow=2\nalign=1\n")
         << QStringList() << QList<double>{1.5, -0.5, 10.5, 20, 2, 1};
+    QTest::newRow("quoted")
+        << QByteArray("[limit]\nleft=\"1.5\"\ntop='-0.5'\n[default]\nfont=\" 10.5 \"\ncol=20\n"
+                      "row=\"2\"\nalign=1\n")
+        << QStringList() << QList<double>{1.5, -0.5, 10.5, 20, 2, 1};
     QTest::newRow("col missing")
         << QByteArray("[limit]\nleft=1.5\ntop=-0.5\n[default]\nfont=10.5\nrow=2\nalign=1\n")
         << QStringList{ReadFailed, General} << QList<double>{1.5, -0.5, 10.5, 9, 9, 9};

@@ -18,6 +18,7 @@
 #include <QtTest>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -52,6 +53,17 @@ void endRun() {
     SetStartUpHook({});
 }
 
+// The permission bits of a file.
+int modeOf(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+}
+
+QStringList entriesOf(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                                  QDir::Name);
+}
+
 bool folderLockedByAnother(const QString& folder) {
     const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
     const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
@@ -65,18 +77,39 @@ class TestStartUp : public QObject {
     Q_OBJECT
 private slots:
     void cleanup() { endRun(); }
+    void normalStart_data();
     void normalStart();
     void missingDatabase();
+    void failureBeforeReplacementKeepsACompleteDatabase_data();
     void failureBeforeReplacementKeepsACompleteDatabase();
-    void damagedDatabaseKeepsTheLastGoodBackup();
+    void compactionIsKeptWhileDataVskIsGone();
+    void unsoundDatabaseKeepsTheLastGoodBackup_data();
+    void unsoundDatabaseKeepsTheLastGoodBackup();
     void secondCopyEndsSilently();
     void interruptedWriteIsRolledBackBeforeTheBackup();
 };
 
+void TestStartUp::normalStart_data() {
+    QTest::addColumn<int>("mode");
+    QTest::newRow("0600") << 0600;
+    QTest::newRow("0640") << 0640;
+}
+
 void TestStartUp::normalStart() {
+    QFETCH(int, mode);
     AppFolderFixture app;
     fill(app);
+    // Tables and columns that later features add stay through the compaction.
+    app.OpenLayoutDatabase();
+    app.Exec("CREATE TABLE page_form (page_id INTEGER PRIMARY KEY, form BLOB)");
+    app.Exec("INSERT INTO page_form VALUES (7, x'00ff')");
+    app.Exec("ALTER TABLE moji ADD COLUMN p_colour INTEGER");
+    app.CloseLayoutDatabase();
+    QVERIFY(::chmod(QFile::encodeName(app.file(LayoutFiles::Data)).constData(), mode) == 0);
     const QByteArray before = ReadBytes(app.file(LayoutFiles::Data));
+    // A backup readable by everyone gets the database's bits.
+    WriteBytes(app.file(LayoutFiles::Backup), "older");
+    QVERIFY(::chmod(QFile::encodeName(app.file(LayoutFiles::Backup)).constData(), 0644) == 0);
     // A compaction left over from a start that died is replaced.
     WriteBytes(app.file(LayoutFiles::Compacted), "left over");
     QDir::setCurrent(QDir::tempPath()); // started from elsewhere, as from a shortcut
@@ -94,10 +127,21 @@ void TestStartUp::normalStart() {
 
     QCOMPARE(ReadBytes(app.file(LayoutFiles::Backup)), before);
     QCOMPARE(QDir(app.path()).entryList({"*.new", "better*"}, QDir::Files), QStringList());
+    QCOMPARE(modeOf(app.file(LayoutFiles::Data)), mode);
+    QCOMPARE(modeOf(app.file(LayoutFiles::Backup)), mode);
+    // The running program holds data.vsk for itself.
+    const QString held = templatesIn(app.file(LayoutFiles::Data));
+    QVERIFY2(held.contains("locked", Qt::CaseInsensitive), qPrintable(held));
 
     endRun();
     QCOMPARE(templatesIn(app.file(LayoutFiles::Data)), QString("1:見積書,2:"));
     int code = 0;
+    QCOMPARE(RunSqlcipherShell(app.file(LayoutFiles::Data),
+                               "PRAGMA key='4817k205';\nselect page_id || ':' || hex(form) from "
+                               "page_form;\nselect count(p_colour) from moji;\n",
+                               &code)
+                 .split(u'\n', Qt::SkipEmptyParts),
+             (QStringList{"7:00FF", "0"}));
     const QString unkeyed =
         RunSqlcipherShell(app.file(LayoutFiles::Data), "select count(*) from template;\n", &code);
     QVERIFY2(unkeyed.contains("not a database"), qPrintable(unkeyed));
@@ -114,22 +158,41 @@ void TestStartUp::missingDatabase() {
     QVERIFY(!folderLockedByAnother(app.path()));
 }
 
+void TestStartUp::failureBeforeReplacementKeepsACompleteDatabase_data() {
+    QTest::addColumn<bool>("renameRefused");
+    // After the compaction, before data.vsk is replaced.
+    QTest::newRow("power fails") << false;
+    // The last rename fails (a folder stands where the compaction was).
+    QTest::newRow("rename refused") << true;
+}
+
 void TestStartUp::failureBeforeReplacementKeepsACompleteDatabase() {
+    QFETCH(bool, renameRefused);
     AppFolderFixture app;
     fill(app);
     const QByteArray before = ReadBytes(app.file(LayoutFiles::Data));
     MessageRecorder recorder;
-    SetStartUpHook([](const char* step) {
-        if (QByteArray(step) == "compacted")
+    SetStartUpHook([&](const char* step) {
+        if (QByteArray(step) != "compacted")
+            return;
+        if (!renameRefused)
             throw std::runtime_error("the power went off");
+        QVERIFY(QFile::remove(app.file(LayoutFiles::Compacted)));
+        QVERIFY(QDir(app.path()).mkdir(LayoutFiles::Compacted));
     });
     QCOMPARE(StartUp(), StartResult::Failed);
     QCOMPARE(recorder.texts(), QStringList{"処理中、異常が発生しました。\r"});
     QCOMPARE(ReadBytes(app.file(LayoutFiles::Data)), before);
     QCOMPARE(ReadBytes(app.file(LayoutFiles::Backup)), before);
     QCOMPARE(templatesIn(app.file(LayoutFiles::Data)), QString("1:見積書,2:"));
+    // What the start created is gone; the folder in its way was not its own.
+    QStringList left{LayoutFiles::Data, LayoutFiles::Backup, "vesk.ini"};
+    if (renameRefused)
+        left.insert(0, LayoutFiles::Compacted);
+    QCOMPARE(entriesOf(app.path()), left);
 
-    // The next start removes what was left half-way and succeeds.
+    // The next start succeeds.
+    QDir(app.path()).rmdir(LayoutFiles::Compacted);
     SetStartUpHook({});
     QCOMPARE(StartUp(), StartResult::Running);
     QCOMPARE(recorder.shown.size(), 1);
@@ -138,7 +201,38 @@ void TestStartUp::failureBeforeReplacementKeepsACompleteDatabase() {
     QCOMPARE(templatesIn(app.file(LayoutFiles::Data)), QString("1:見積書,2:"));
 }
 
-void TestStartUp::damagedDatabaseKeepsTheLastGoodBackup() {
+void TestStartUp::compactionIsKeptWhileDataVskIsGone() {
+    AppFolderFixture app;
+    fill(app);
+    MessageRecorder recorder;
+    // Without data.vsk, the compaction is the only copy of the database.
+    SetStartUpHook([&](const char* step) {
+        if (QByteArray(step) == "compacted" && QFile::remove(app.file(LayoutFiles::Data)))
+            throw std::runtime_error("data.vsk is gone");
+    });
+    QCOMPARE(StartUp(), StartResult::Failed);
+    QCOMPARE(recorder.texts(), QStringList{"処理中、異常が発生しました。\r"});
+    QCOMPARE(templatesIn(app.file(LayoutFiles::Compacted)), QString("1:見積書,2:"));
+}
+
+void TestStartUp::unsoundDatabaseKeepsTheLastGoodBackup_data() {
+    // data.vsk is first replaced by `bytes` (unless null), then `sql` runs on it
+    // in the shell, keyed.
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("sql");
+    QTest::newRow("empty file") << QByteArray("") << QString();
+    QTest::newRow("not a database") << QByteArray(4096, 'x') << QString();
+    QTest::newRow("keyed, no tables") << QByteArray("") << "PRAGMA user_version = 1;";
+    QTest::newRow("a table missing") << QByteArray() << "ALTER TABLE page RENAME TO pages;";
+    QTest::newRow("a column missing")
+        << QByteArray()
+        << "ALTER TABLE moji RENAME TO old; CREATE TABLE moji AS SELECT moji_id, page_id, moji, "
+           "p_size, p_left, p_right, p_top, p_col_count, p_row_count FROM old; DROP TABLE old;";
+}
+
+void TestStartUp::unsoundDatabaseKeepsTheLastGoodBackup() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, sql);
     AppFolderFixture app;
     fill(app);
     MessageRecorder recorder;
@@ -147,11 +241,23 @@ void TestStartUp::damagedDatabaseKeepsTheLastGoodBackup() {
     const QByteArray goodBackup = ReadBytes(app.file(LayoutFiles::Backup));
     QVERIFY(!goodBackup.isEmpty());
 
-    WriteBytes(app.file(LayoutFiles::Data), QByteArray(4096, 'x'));
+    if (!bytes.isNull())
+        WriteBytes(app.file(LayoutFiles::Data), bytes);
+    if (!sql.isEmpty()) {
+        int code = 0;
+        const QString out =
+            RunSqlcipherShell(app.file(LayoutFiles::Data), "PRAGMA key='4817k205';\n" + sql, &code);
+        QVERIFY2(code == 0 && out.trimmed().isEmpty(), qPrintable(out));
+    }
+    const QByteArray damaged = ReadBytes(app.file(LayoutFiles::Data));
     QCOMPARE(StartUp(), StartResult::Failed);
     QCOMPARE(recorder.texts(), QStringList{"処理中、異常が発生しました。\r"});
+    QVERIFY(!VisibleScreen<FrmMenu>());
     QCOMPARE(ReadBytes(app.file(LayoutFiles::Backup)), goodBackup);
-    QCOMPARE(ReadBytes(app.file(LayoutFiles::Data)), QByteArray(4096, 'x'));
+    QCOMPARE(ReadBytes(app.file(LayoutFiles::Data)), damaged);
+    // Nothing the start made is left: no compaction, journal or new backup.
+    QCOMPARE(entriesOf(app.path()),
+             QStringList({LayoutFiles::Data, LayoutFiles::Backup, "vesk.ini"}));
     QCOMPARE(templatesIn(app.file(LayoutFiles::Backup)), QString("1:見積書,2:"));
 }
 
