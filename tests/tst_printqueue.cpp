@@ -17,6 +17,7 @@
 #include <QPdfWriter>
 #include <QPushButton>
 #include <QtTest>
+#include <algorithm>
 #include <csignal>
 #include <cups/cups.h>
 #include <sys/prctl.h>
@@ -124,19 +125,26 @@ class TestPrintQueue : public QObject {
     int pages_ = 0;
 
     // A CUPS command on the private scheduler: whether it succeeded.
+    // Its output, or why it could not run, is kept in cupsSaid_.
     bool cups(const QString& program, const QStringList& args) {
         QProcess p;
+        p.setProcessChannelMode(QProcess::MergedChannels);
         p.start(program, QStringList{"-h", dir_.filePath("socket")} + args);
-        return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit &&
-               p.exitCode() == 0;
+        const bool done =
+            p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        cupsSaid_ = program + ": " + QString::fromLocal8Bit(p.readAll()).trimmed();
+        if (p.error() != QProcess::UnknownError)
+            cupsSaid_ += " " + p.errorString();
+        return done;
     }
+    QString cupsSaid_;
 
     // The scheduler's complaints, to say why a job failed.
     QString errorLog() const {
         QString log;
         for (const QString& line : QString::fromUtf8(ReadBytes(dir_.filePath("error_log")))
                                        .split('\n', Qt::SkipEmptyParts))
-            if (line.startsWith("E ") || line.startsWith("W "))
+            if (line.startsWith("E "))
                 log += line + '\n';
         return log;
     }
@@ -159,7 +167,13 @@ class TestPrintQueue : public QObject {
             cups_job_t* jobs = nullptr;
             const int active =
                 cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, nullptr, 0, CUPS_WHICHJOBS_ACTIVE);
+            // The scheduler stops a job it cannot run at all.
+            const bool stopped = std::any_of(jobs, jobs + qMax(active, 0), [](const cups_job_t& j) {
+                return j.state == IPP_JSTATE_STOPPED;
+            });
             cupsFreeJobs(active, jobs);
+            if (stopped)
+                return "The private scheduler stopped a job\n" + errorLog();
             if (active == 0)
                 break;
             if (deadline.hasExpired())
@@ -235,11 +249,17 @@ private slots:
         cupsd_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         cupsd_.start("cupsd", {"-f", "-c", dir_.filePath("cupsd.conf"), "-s",
                                dir_.filePath("cups-files.conf")});
-        for (QDeadlineTimer deadline(20000); !addQueue("VeskQueue", "Plus90"); QThread::msleep(100))
+        if (!cupsd_.waitForStarted())
+            QSKIP(qPrintable("A private CUPS scheduler cannot be started here: cupsd: " +
+                             cupsd_.errorString()));
+        for (QDeadlineTimer deadline(20000);
+             !cups("lpstat", {"-r"}) || !cupsSaid_.endsWith("scheduler is running");
+             QThread::msleep(100))
             if (deadline.hasExpired() || cupsd_.state() == QProcess::NotRunning)
-                QSKIP(qPrintable("A private CUPS scheduler cannot be started here: " +
-                                 cupsd_.errorString() + " " + cupsd_.readAll() + errorLog()));
-        QVERIFY(addQueue("VeskMinus90", "Minus90"));
+                QSKIP(qPrintable("A private CUPS scheduler cannot be started here: " + cupsSaid_ +
+                                 "\n" + cupsd_.readAll() + errorLog()));
+        QVERIFY2(addQueue("VeskQueue", "Plus90"), qPrintable(cupsSaid_ + "\n" + errorLog()));
+        QVERIFY2(addQueue("VeskMinus90", "Minus90"), qPrintable(cupsSaid_ + "\n" + errorLog()));
         QVERIFY(cups("lpadmin", {"-d", "VeskQueue"}));
         // Only this scheduler is asked; no user's lpoptions.
         qputenv("CUPS_SERVER", QFile::encodeName(dir_.filePath("socket")));
@@ -320,6 +340,9 @@ private slots:
         QTest::newRow("JIS B4 landscape") << "VeskQueue" << 1 << 3;
         QTest::newRow("JIS B5 portrait") << "VeskQueue" << 0 << 4;
         QTest::newRow("A3 portrait") << "VeskQueue" << 0 << 0;
+        // The program tells CUPS the direction (orientation-requested 4) and
+        // CUPS turns the page itself: a description saying the printer turns
+        // landscape pages to the right changes nothing.
         QTest::newRow("A4 landscape, description turning right") << "VeskMinus90" << 1 << 1;
     }
 
