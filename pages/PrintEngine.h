@@ -18,7 +18,7 @@ struct TextItem {
     double pTop = 0;   // millimetres from the paper's top edge
     qint16 pColCount = 0;
     qint16 pRowCount = 0;
-    qint16 pPosition = 0; // alignment code
+    qint16 pPosition = 0; // alignment code: 0 left, 1 centre, 2 right; any other prints as left
 };
 
 // The printer of the whole run: what one print command sets stays in force
