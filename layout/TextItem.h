@@ -15,7 +15,7 @@ struct TextItem {
     double pTop = 0;   // millimetres from the paper's top edge
     qint16 pColCount = 0;
     qint16 pRowCount = 0;
-    qint16 pPosition = 0; // alignment code
+    qint16 pPosition = 0; // alignment code: 0 left, 1 centre, 2 right; any other prints as left
 };
 
 // A text item as the item grid shows and saves it: its numbers as texts.

@@ -105,9 +105,6 @@ void PrintTextItem(const TextItem& item) {
     for (int k = 0; k < item.pRowCount; ++k) {
         const QString piece = k < pieces.size() ? pieces[k] : QString();
         switch (item.pPosition) {
-        case 0:
-            printer.SetCurrentX(float(item.pLeft - OffsetLeft));
-            break;
         case 1: {
             const double w = printer.TextWidth(piece);
             printer.SetCurrentX(
@@ -120,7 +117,11 @@ void PrintTextItem(const TextItem& item) {
             break;
         }
         default:
-            break; // the line starts where the last one left the position
+            // Left (0), and any code outside the list (-1 when no alignment
+            // was chosen): the line starts at the box's left edge, never at
+            // the paper's edge.
+            printer.SetCurrentX(float(item.pLeft - OffsetLeft));
+            break;
         }
         printer.Print(piece);
     }

@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QPrinter>
-#include <QTemporaryFile>
 #include <cups/cups.h>
 
 namespace {
@@ -86,26 +85,6 @@ void releaseJob(int jobId) {
             QStringLiteral("CUPS did not release job %1: %2").arg(jobId).arg(cupsMessage()));
 }
 
-// True when the printer's description says landscape pages are turned a
-// quarter to the right ("*LandscapeOrientation: Minus90"); a printer without
-// a description, or one that says nothing, turns them to the left.
-bool landscapeTurnsRight(const QString& printerName) {
-    QTemporaryFile ppd;
-    if (!ppd.open())
-        throw PrinterError(
-            QStringLiteral("Cannot write a temporary file: %1").arg(ppd.errorString()));
-    const QByteArray resource = "/printers/" + printerName.toUtf8() + ".ppd";
-    if (cupsGetFd(CUPS_HTTP_DEFAULT, resource.constData(), ppd.handle()) != HTTP_STATUS_OK)
-        return false;
-    ppd.seek(0);
-    while (!ppd.atEnd()) {
-        const QByteArray line = ppd.readLine().trimmed();
-        if (line.startsWith("*LandscapeOrientation:"))
-            return line.contains("Minus90");
-    }
-    return false;
-}
-
 } // namespace
 
 QString DefaultPrinterName() {
@@ -125,7 +104,6 @@ PrinterPaper::PrinterPaper(const QString& printerName)
         throw PrinterError(
             QStringLiteral("The print system does not know printer %1").arg(printerName));
     own_ = printer_->pageLayout();
-    landscapeTurnsRight_ = landscapeTurnsRight(printerName);
 }
 
 PrinterPaper::~PrinterPaper() = default;
@@ -144,11 +122,11 @@ QMarginsF PrinterPaper::Margins(const QPageSize& size, QPageLayout::Orientation 
     const QMarginsF m = layout.minimumMargins();
     if (orientation == QPageLayout::Portrait)
         return m;
-    // A landscape page is turned onto the paper, usually a quarter turn to
-    // the left: its top edge lies on the paper's left edge, its left edge on
-    // the paper's bottom edge. Some printers turn it to the right.
-    if (landscapeTurnsRight_)
-        return QMarginsF(m.top(), m.right(), m.bottom(), m.left());
+    // A landscape page goes to CUPS as orientation-requested 4, and CUPS's
+    // PDF filter turns it a quarter to the left onto the paper, whatever the
+    // printer's description says of its own landscape direction: the page's
+    // top edge lies on the paper's left edge, its left edge on the paper's
+    // bottom edge.
     return QMarginsF(m.bottom(), m.left(), m.top(), m.right());
 }
 

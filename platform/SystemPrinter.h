@@ -39,7 +39,6 @@ public:
 private:
     std::unique_ptr<QPrinter> printer_;
     QPageLayout own_;
-    bool landscapeTurnsRight_ = false;
 };
 
 // One PDF to be printed as one job.

@@ -11,7 +11,7 @@ VESK_PACKAGES=(
     sqlcipher fonts-ipafont-mincho fonts-ipafont-gothic qt6-translations-l10n
     qt6-image-formats-plugins
     # tests: reading PDFs, screenshots under a virtual display, a private CUPS scheduler
-    poppler-utils xvfb xauth xdotool imagemagick cups printer-driver-cups-pdf
+    poppler-utils xvfb xauth xdotool imagemagick cups
 )
 
 # The checkout: the folder that holds run.sh, with symbolic links resolved.
