@@ -16,6 +16,7 @@ QString CurrentTemplateId;
 QString PageIds[PageRowCount + 1];
 QString CurrentPageId;
 qint16 CurrentPaperDirection = 0;
+qint16 CurrentPaperSize = -1;
 double SelectionLeft = 0;
 double SelectionTop = 0;
 double SelectionRight = 0;

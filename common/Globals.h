@@ -30,6 +30,9 @@ extern QString CurrentTemplateId;
 extern QString PageIds[PageRowCount + 1];
 extern QString CurrentPageId;
 extern qint16 CurrentPaperDirection;
+// Paper size code of that page, as its row shows it (the image placement
+// screens' sheet).
+extern qint16 CurrentPaperSize;
 extern double SelectionLeft;
 extern double SelectionTop;
 extern double SelectionRight;

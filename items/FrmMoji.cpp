@@ -21,6 +21,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
+#include <stdexcept>
 
 namespace {
 
@@ -159,33 +160,58 @@ void FrmMoji::ListSet() {
     std::unique_ptr<Recordset> rs = LayoutDatabase->OpenRecordset(SqlText);
     int row = 0;
     while (!rs->EOF_()) {
-        ++row;
-        // Image placement adds items without a limit: the grid grows so that
-        // every stored item shows and the next save keeps it.
-        if (row > vaSpread->MaxRows())
-            vaSpread->SetMaxRows(row);
-        vaSpread->SetCellText(ColText, row, FieldText(*rs, QStringLiteral("moji")));
-        for (const NumberColumn& n : NumberColumns) {
-            const QString field = QString::fromLatin1(n.field);
-            const QString shown = FieldNumberText(*rs, field);
-            vaSpread->SetCellText(n.col, row, shown);
-            // A stored value wider than the column (more decimals than a cell
-            // takes) widens it, so that it shows whole.
-            if (vaSpread->columnWidth(n.col - 1) < widthOf(vaSpread, shown))
-                vaSpread->SetColumnWidthPixels(n.col, widthOf(vaSpread, shown));
-            // A stored double the shown text would not give back is kept aside,
-            // so that a save writes it back unchanged.
-            const QVariant stored = rs->Field(field);
-            const quint64 key = cellKey(n.col, row);
-            exactStored_.remove(key);
-            if (stored.typeId() == QMetaType::Double && TextToDouble(shown) != stored.toDouble())
-                exactStored_.insert(
-                    key, QString::number(stored.toDouble(), 'g', QLocale::FloatingPointShortest));
-        }
-        vaSpread->SetListIndex(ColAlign, row, FieldInt16(*rs, QStringLiteral("p_position")));
+        WriteRow(++row, *rs);
         rs->MoveNext();
     }
     rs->Close();
+}
+
+void FrmMoji::ListAdd(const QString& mojiId) {
+    vaSpread->CommitEditor();
+    int last = vaSpread->MaxRows();
+    auto holdsAnything = [this](int row) {
+        for (int c = ColText; c < ColAlign; ++c)
+            if (!vaSpread->CellText(c, row).isEmpty())
+                return true;
+        return vaSpread->ListIndex(ColAlign, row) != -1;
+    };
+    while (last > 0 && !holdsAnything(last))
+        --last;
+    SqlText = Statements::SelectItemsOrdered(CurrentPageId);
+    std::unique_ptr<Recordset> rs = LayoutDatabase->OpenRecordset(SqlText);
+    while (!rs->EOF_() && FieldText(*rs, QStringLiteral("moji_id")) != mojiId)
+        rs->MoveNext();
+    if (rs->EOF_())
+        throw std::runtime_error("No stored item " + mojiId.toStdString() + " on page " +
+                                 CurrentPageId.toStdString());
+    WriteRow(last + 1, *rs);
+    rs->Close();
+}
+
+void FrmMoji::WriteRow(int row, const Recordset& rs) {
+    // Image placement adds items without a limit: the grid grows so that
+    // every stored item shows and the next save keeps it.
+    if (row > vaSpread->MaxRows())
+        vaSpread->SetMaxRows(row);
+    vaSpread->SetCellText(ColText, row, FieldText(rs, QStringLiteral("moji")));
+    for (const NumberColumn& n : NumberColumns) {
+        const QString field = QString::fromLatin1(n.field);
+        const QString shown = FieldNumberText(rs, field);
+        vaSpread->SetCellText(n.col, row, shown);
+        // A stored value wider than the column (more decimals than a cell
+        // takes) widens it, so that it shows whole.
+        if (vaSpread->columnWidth(n.col - 1) < widthOf(vaSpread, shown))
+            vaSpread->SetColumnWidthPixels(n.col, widthOf(vaSpread, shown));
+        // A stored double the shown text would not give back is kept aside,
+        // so that a save writes it back unchanged.
+        const QVariant stored = rs.Field(field);
+        const quint64 key = cellKey(n.col, row);
+        exactStored_.remove(key);
+        if (stored.typeId() == QMetaType::Double && TextToDouble(shown) != stored.toDouble())
+            exactStored_.insert(
+                key, QString::number(stored.toDouble(), 'g', QLocale::FloatingPointShortest));
+    }
+    vaSpread->SetListIndex(ColAlign, row, FieldInt16(rs, QStringLiteral("p_position")));
 }
 
 QString FrmMoji::NumberToSave(int col, int row) const {
@@ -228,7 +254,7 @@ void FrmMoji::CmdImage_Click() {
         switch (CurrentPaperDirection) {
         case 0:
             // The portrait image placement screen; its item detail dialog
-            // refills this grid through OpenInstance()->ListSet().
+            // adds each stored item through OpenInstance()->ListAdd().
             ExecModal(new FrmScanTate);
             break;
         case 1:

@@ -8,6 +8,7 @@
 #include <QHash>
 
 class QPushButton;
+class Recordset;
 class SpreadGrid;
 
 class FrmMoji : public Form {
@@ -30,13 +31,17 @@ public:
     explicit FrmMoji(QWidget* parent = nullptr);
     ~FrmMoji() override;
 
-    // The open text item grid, or nullptr: the item detail dialog refills it.
+    // The open text item grid, or nullptr: the item detail dialog adds to it.
     static FrmMoji* OpenInstance();
 
     // Writes the stored items of CurrentPageId into rows 1 to n in moji_id
     // order; rows below keep what they hold. No trap of its own: a failure
     // reaches the caller's.
     void ListSet();
+    // Shows the stored item `mojiId` of CurrentPageId, read back as ListSet
+    // reads items, in the row after the last row that holds anything; every
+    // other row keeps what it holds, typed or not. No trap of its own.
+    void ListAdd(const QString& mojiId);
 
 protected:
     void Form_Load() override;
@@ -50,6 +55,8 @@ private:
 
     // Covers the whole screen and places the grid and the buttons from its size.
     void LayOut();
+    // Writes the current record of `rs` into `row`, growing the grid to it.
+    void WriteRow(int row, const Recordset& rs);
     // What the save pastes for a number cell: the exact stored value while the
     // user has not touched the cell, else the cell's text.
     QString NumberToSave(int col, int row) const;

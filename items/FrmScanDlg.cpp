@@ -120,9 +120,10 @@ void FrmScanDlg::CmdOK_Click() {
             TxtTop->text(), TxtCol->text(), TxtRow->text(), qint16(CmbAlign->currentIndex()));
         LayoutDatabase->Execute(sql);
         Unload();
-        // The grid underneath shows the new item as its last stored row.
+        // The grid underneath shows the new item below its last filled row;
+        // the rows the user typed or changed stay as they are, unsaved.
         if (FrmMoji* grid = FrmMoji::OpenInstance())
-            grid->ListSet();
+            grid->ListAdd(id);
     });
 }
 

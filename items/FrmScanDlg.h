@@ -1,6 +1,6 @@
 // The item detail dialog ("イメージ登録詳細"): proposes a new text item from
 // the dragged edges (SelectionLeft, SelectionRight, SelectionTop) and the item
-// defaults of the settings, stores it on CurrentPageId and refills the open
+// defaults of the settings, stores it on CurrentPageId and adds it to the open
 // text item grid. Opened modally by the image placement screens.
 #pragma once
 

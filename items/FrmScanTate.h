@@ -1,5 +1,5 @@
-// Image placement for portrait pages: the picture area stands for a sheet
-// 212.12 mm wide and 300 mm high.
+// Image placement for portrait pages: the picture area stands for the page's
+// sheet in portrait.
 #pragma once
 
 #include "items/ScanScreen.h"

@@ -1,5 +1,5 @@
-// Image placement for landscape pages: the picture area stands for a sheet
-// 300 mm wide and 212.12 mm high.
+// Image placement for landscape pages: the picture area stands for the page's
+// sheet in landscape.
 #pragma once
 
 #include "items/ScanScreen.h"

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <functional>
+#include <iterator>
 #include <stdexcept>
 
 namespace {
@@ -22,12 +23,28 @@ namespace {
 // A3 colour scan: 280 MB in 32 bits, above Qt's default limit of 128 MB.
 constexpr int PictureLimitMb = 1024;
 
+// The sheets of the paper size codes (A3, A4, A5, JIS B4, JIS B5) in
+// millimetres, short side first.
+constexpr double Sheets[][2] = {{297, 420}, {210, 297}, {148, 210}, {257, 364}, {182, 257}};
+
+// Twips of a picture area of `twips` per millimetre of the sheet of paper size
+// `code`, turned to the area's direction; 33 both ways for a code without a sheet.
+QSizeF twipsPerMm(const QSizeF& twips, qint16 code) {
+    if (code < 0 || code >= qint16(std::size(Sheets)))
+        return {ScanScreen::FallbackTwipsPerMm, ScanScreen::FallbackTwipsPerMm};
+    const bool landscape = twips.width() > twips.height();
+    const double shortSide = Sheets[code][0], longSide = Sheets[code][1];
+    return landscape ? QSizeF(twips.width() / longSide, twips.height() / shortSide)
+                     : QSizeF(twips.width() / shortSide, twips.height() / longSide);
+}
+
 } // namespace
 
 // The picture area: shows the loaded picture stretched to fill it exactly and
-// reports the mouse in twips. Its first and last pixel columns (rows) are its
-// left and right (top and bottom) edges, so its full width and height give its
-// size in twips whatever its size in pixels.
+// reports the mouse in twips. Its full width and height in pixels span its size
+// in twips, as the picture spans them; the mouse on a pixel gives the middle of
+// what that pixel shows, so a place pointed at on the picture is its place
+// within half a pixel, at every edge alike.
 class PictureArea : public QWidget {
 public:
     using ButtonHandler =
@@ -66,12 +83,12 @@ public:
     }
 
     QPointF ToTwips(const QPointF& pixels) const {
-        return {pixels.x() * twips_.width() / span(width()),
-                pixels.y() * twips_.height() / span(height())};
+        return {(pixels.x() + 0.5) * twips_.width() / span(width()),
+                (pixels.y() + 0.5) * twips_.height() / span(height())};
     }
     QPointF ToPixels(const QPointF& twips) const {
-        return {twips.x() * span(width()) / twips_.width(),
-                twips.y() * span(height()) / twips_.height()};
+        return {twips.x() * span(width()) / twips_.width() - 0.5,
+                twips.y() * span(height()) / twips_.height() - 0.5};
     }
 
 protected:
@@ -110,7 +127,7 @@ protected:
     }
 
 private:
-    static double span(int pixels) { return qMax(1, pixels - 1); }
+    static double span(int pixels) { return qMax(1, pixels); }
 
     QSizeF twips_;
     QImage picture_;
@@ -136,7 +153,9 @@ protected:
     }
 };
 
-ScanScreen::ScanScreen(const Layout& layout, QWidget* parent) : Form(parent), layout_(layout) {
+ScanScreen::ScanScreen(const Layout& layout, QWidget* parent)
+    : Form(parent), layout_(layout),
+      twipsPerMm_(twipsPerMm(QSizeF(layout.imageArea.size()), CurrentPaperSize)) {
     setWindowTitle(QStringLiteral("文字設定"));
     setFixedSize(TwipsSize(layout.client.width(), layout.client.height()));
 
@@ -158,7 +177,8 @@ ScanScreen::ScanScreen(const Layout& layout, QWidget* parent) : Form(parent), la
     CmnDlg.DefaultExt = QStringLiteral("pln");
     CmnDlg.DialogTitle = QStringLiteral("画像ファイル選択");
     CmnDlg.FileName = QStringLiteral("画像ファイル");
-    CmnDlg.Filter = QStringLiteral("画像ファイル|*.bmp;*.jpg;*.gif");
+    // Bitmap, JPEG, GIF, and what scanners write besides: PNG and TIFF.
+    CmnDlg.Filter = QStringLiteral("画像ファイル|*.bmp;*.jpg;*.jpeg;*.gif;*.png;*.tif;*.tiff");
 
     connect(CmdOK, &QPushButton::clicked, this, [this] { CmdOK_Click(); });
     connect(CmdBack, &QPushButton::clicked, this, [this] { CmdBack_Click(); });
@@ -208,8 +228,8 @@ void ScanScreen::ImageArea_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, dou
         for (QLineF& l : lines_)
             l = QLineF(p, p);
         LineSet->update();
-        SelectionLeft = x / TwipsPerMm;
-        SelectionTop = y / TwipsPerMm;
+        SelectionLeft = x / twipsPerMm_.width();
+        SelectionTop = y / twipsPerMm_.height();
     });
 }
 
@@ -227,7 +247,7 @@ void ScanScreen::ImageArea_MouseMove(Qt::MouseButtons, Qt::KeyboardModifiers, do
 
 void ScanScreen::ImageArea_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, double x, double) {
     Trap(Msg::UpdateFailed, [&] {
-        SelectionRight = x / TwipsPerMm;
+        SelectionRight = x / twipsPerMm_.width();
         // The rectangle stays on view while the dialog is open.
         ExecModal(new FrmScanDlg);
         ShowLines(false);

@@ -1,8 +1,10 @@
 // Image placement ("文字設定"): the user loads a scan of the paper form and
 // drags a rectangle where a text belongs; the press and the release become
-// millimetres (twips inside the picture area divided by 33) and the item
-// detail dialog stores the item. The portrait and the landscape screens
-// differ only in the sizes and places this base is built with.
+// millimetres on the sheet and the item detail dialog stores the item. The
+// picture area stands for the whole sheet of the current page (its paper size
+// in the screen's direction), so a scan stretched over it gives the places of
+// the real form. The portrait and the landscape screens differ only in the
+// sizes and places this base is built with.
 #pragma once
 
 #include "common/Form.h"
@@ -18,8 +20,9 @@ class LineOverlay;
 class ScanScreen : public Form {
     Q_OBJECT
 public:
-    // The picture area stands for the paper at this many twips per millimetre.
-    static constexpr double TwipsPerMm = 33;
+    // A paper size code without a sheet (none chosen, or beyond the list):
+    // the picture area stands for the paper at this many twips per millimetre.
+    static constexpr double FallbackTwipsPerMm = 33;
 
     // The mouse on the picture area, positions in twips from its top-left
     // corner. A release belongs to the press before it, wherever it happens.
@@ -53,6 +56,8 @@ private:
     void ShowLines(bool visible);
 
     const Layout layout_;
+    // Twips of the picture area per millimetre of the sheet, across and down.
+    QSizeF twipsPerMm_;
     PictureArea* ImageArea;
     QPushButton* CmdOK;
     QPushButton* CmdBack;

@@ -1,6 +1,7 @@
 // Image placement driven as a user does: scans stretched over the picture
-// area, drags turned into millimetres, the detail dialog storing the item into
-// the grid underneath, and the item printed where it was dragged.
+// area, drags turned into millimetres on the page's sheet, the detail dialog
+// adding the item to the grid underneath, and the item printed where it was
+// dragged.
 #include "PdfSheets.h"
 #include "TestSupport.h"
 #include "common/Globals.h"
@@ -17,7 +18,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
-constexpr double TateWidthMm = 7000 / 33.0; // 212.12
+constexpr double TateWidthMm = 7000 / 33.0, TateHeightMm = 9900 / 33.0; // 212.12 x 300
 const QString Failed = "処理中、異常が発生しました。\r";
 using Selection = std::array<double, 3>; // left, top, right
 
@@ -92,6 +93,34 @@ QString storedItems() {
         .toString();
 }
 
+// Where a black box shows on a grab of the picture area, in logical pixels
+// from the area's corner: left, top and right edges, each found to a fraction
+// of a pixel from how much of the pixels across it is white.
+struct ShownBox {
+    double left = 0, top = 0, right = 0;
+};
+ShownBox findBox(const QImage& shot) {
+    const QImage grey = shot.convertToFormat(QImage::Format_Grayscale8);
+    const double ratio = shot.devicePixelRatio();
+    auto white = [&](int x, int y) { return grey.pixelColor(x, y).valueF(); };
+    // Across the box's middle.
+    QRect dark;
+    for (int y = 0; y < grey.height(); ++y)
+        for (int x = 0; x < grey.width(); ++x)
+            if (grey.constScanLine(y)[x] < 128)
+                dark |= QRect(x, y, 1, 1);
+    const QPoint mid = dark.center();
+    ShownBox box;
+    for (int x = 0; x < mid.x(); ++x)
+        box.left += white(x, mid.y());
+    box.right = mid.x();
+    for (int x = mid.x(); x < grey.width(); ++x)
+        box.right += 1 - white(x, mid.y());
+    for (int y = 0; y < mid.y(); ++y)
+        box.top += white(mid.x(), y);
+    return {box.left / ratio, box.top / ratio, box.right / ratio};
+}
+
 class TestScan : public QObject {
     Q_OBJECT
 public:
@@ -116,18 +145,32 @@ private slots:
         app_->Exec(Statements::InsertTemplate("1"));
         app_->Exec(Statements::InsertPage("12", "1", "1", 0, 1));
         CurrentPageId = "12";
+        CurrentPaperSize = -1;
         std::tie(DefaultFontSize, DefaultColCount, DefaultRowCount, DefaultAlign) =
             std::tuple(10.5, 20, 1, 0);
+        // Every box answers at once; one the test does not take back fails it.
         recorder_.emplace();
     }
 
-    void cleanup() { qDeleteAll(QApplication::topLevelWidgets()); }
+    void cleanup() {
+        const QStringList unexpected = recorder_->texts();
+        qDeleteAll(QApplication::topLevelWidgets());
+        recorder_.reset();
+        SetFileOpenResponder({});
+        QVERIFY2(unexpected.isEmpty(), qPrintable("unexpected message: " + unexpected.join('|')));
+    }
 
-    // On each screen: at pixel ratios 1 and 2 under the offscreen platform.
+    // A size code without a sheet keeps 33 twips to the millimetre. On each
+    // screen: at pixel ratios 1 and 2 under the offscreen platform.
     void mouseToMillimetres() {
+        const QList<QScreen*> screens = QGuiApplication::screens();
+        QVERIFY2(screens.size() >= 2 &&
+                     screens[0]->devicePixelRatio() != screens[1]->devicePixelRatio(),
+                 "needs two screens at different pixel ratios (the offscreen platform has them)");
         Selection atRatioOne{};
-        for (int screen = 0; screen < QGuiApplication::screens().size(); ++screen) {
-            ScanScreen* scan = openScan(QGuiApplication::screens()[screen]);
+        for (int screen = 0; screen < 2; ++screen) {
+            CurrentPaperSize = qint16(screen ? 5 : -1);
+            ScanScreen* scan = openScan(screens[screen]);
             const QSize px = scan->findChild<QWidget*>("ImageArea")->size();
             const QPoint last(px.width() - 1, px.height() - 1);
             // The handlers take twips: 330, 660 and 1650 are 10, 20 and 50 mm.
@@ -136,9 +179,10 @@ private slots:
             scan->ImageArea_MouseUp(Qt::LeftButton, {}, 1650, 0);
             QCOMPARE(Selection({SelectionLeft, SelectionTop, SelectionRight}),
                      Selection({10, 20, 50}));
-            // The last pixel column and row are the far edges, within half a pixel.
+            // The last pixel column and row show the far edges, within half a pixel.
             const Selection corner = drag(scan, last, last);
-            QVERIFY(qAbs(corner[0] - TateWidthMm) <= TateWidthMm / px.width() / 2);
+            QVERIFY(qAbs(corner[0] - TateWidthMm) <= TateWidthMm / px.width() / 2 + 1e-9);
+            QVERIFY(qAbs(corner[1] - TateHeightMm) <= TateHeightMm / px.height() / 2 + 1e-9);
             QCOMPARE(corner[2], corner[0]);
             // Leftward and out of the area: passed on as they come.
             QVERIFY(drag(scan, {10, 10}, {-10, 10})[2] < 0);
@@ -146,44 +190,196 @@ private slots:
             const Selection byLeft = drag(scan, {57, 81}, {219, 120});
             QCOMPARE(drag(scan, {57, 81}, {219, 120}, Qt::RightButton), byLeft);
             QCOMPARE(byLeft, screen ? atRatioOne : (atRatioOne = byLeft));
+            delete scan;
         }
+    }
+
+    // The picture area stands for the page's sheet, as its row on the page
+    // setup screen shows it: a drag over a box of a scan gives the box's
+    // millimetres, and the item prints on the box.
+    void dragOnEverySheet_data() {
+        QTest::addColumn<qint16>("size");
+        QTest::addColumn<qint16>("direction");
+        QTest::addColumn<QSizeF>("sheet");
+        const char* names[] = {"A3", "A4", "A5", "B4", "B5"};
+        const QSizeF sheets[] = {{297, 420}, {210, 297}, {148, 210}, {257, 364}, {182, 257}};
+        for (qint16 size = 0; size < 5; ++size)
+            for (qint16 direction : {0, 1})
+                QTest::addRow("%s %s", names[size], direction ? "landscape" : "portrait")
+                    << size << direction << (direction ? sheets[size].transposed() : sheets[size]);
+    }
+    void dragOnEverySheet() {
+        QFETCH(qint16, size);
+        QFETCH(qint16, direction);
+        QFETCH(QSizeF, sheet);
+        // A scan at 4 pixels to the millimetre with a box at known millimetres,
+        // its edges on none of the screen's pixel edges.
+        const double left = qRound(sheet.width() * 0.137 * 4) / 4.0;
+        const double top = qRound(sheet.height() * 0.213 * 4) / 4.0;
+        const double right = qRound(sheet.width() * 0.893 * 4) / 4.0;
+        QImage scan((sheet * 4).toSize(), QImage::Format_RGB32);
+        scan.fill(Qt::white);
+        QPainter(&scan).fillRect(QRectF(left * 4, top * 4, (right - left) * 4, 120), Qt::black);
+        const QString file = dir_.filePath("scan.png");
+        QVERIFY(scan.save(file));
+        SetFileOpenResponder([file](const FileOpenRequest&) { return file; });
+
+        // The row shows the size and the direction; what is stored differs.
+        app_->Exec(
+            Statements::UpdatePage("1", qint16(1 - direction), qint16((size + 1) % 5), "12"));
+        CurrentTemplateId = "1";
+        ShowPageSetup();
+        FrmPage* page = VisibleScreen<FrmPage>();
+        QVERIFY(QTest::qWaitForWindowActive(page));
+        auto* pages = page->findChild<SpreadGrid*>("vaSpread");
+        pages->SetListIndex(FrmPage::ColDirection, 1, direction);
+        pages->SetListIndex(FrmPage::ColSize, 1, size);
+        Selection got{};
+        ShownBox shown;
+        QSizeF area;
+        whenModal<FrmMoji>([&](FrmMoji* moji) {
+            whenModal<ScanScreen>([&](ScanScreen* scan) {
+                click(scan, "CmdOK");
+                QWidget* picture = scan->findChild<QWidget*>("ImageArea");
+                area = picture->size();
+                shown = findBox(picture->grab().toImage());
+                // The pixels the edges show on.
+                const QPoint from(qFloor(shown.left), qFloor(shown.top));
+                const QPoint to(qFloor(shown.right), qFloor(shown.top) + 20);
+                got =
+                    drag(scan, from, to, Qt::LeftButton, [](FrmScanDlg* d) { click(d, "CmdOK"); });
+                click(scan, "CmdBack");
+            });
+            click(moji, "CmdImage");
+            click(moji, "CmdBack");
+        });
+        pages->setFocus();
+        pages->SetActiveCell(FrmPage::ColDetail, 1);
+        PressKey(Qt::Key_Space);
+        QTRY_VERIFY(VisibleScreen<FrmMoji>() == nullptr && got[0] != 0);
+
+        // The box shows where the sheet has it, and the drag gives its edges,
+        // each within half a screen pixel.
+        const double mmX = sheet.width() / area.width(), mmY = sheet.height() / area.height();
+        QVERIFY2(qAbs(shown.left * mmX - left) < 0.1 * mmX &&
+                     qAbs(shown.top * mmY - top) < 0.1 * mmY &&
+                     qAbs(shown.right * mmX - right) < 0.1 * mmX,
+                 qPrintable(QString("shown at %1 %2 %3 mm")
+                                .arg(shown.left * mmX)
+                                .arg(shown.top * mmY)
+                                .arg(shown.right * mmX)));
+        QVERIFY2(qAbs(got[0] - left) <= mmX / 2 && qAbs(got[1] - top) <= mmY / 2 &&
+                     qAbs(got[2] - right) <= mmX / 2,
+                 qPrintable(QString("stored %1 %2 %3").arg(got[0]).arg(got[1]).arg(got[2])));
+
+        // Printed on the sheet of the row, the text's corner on the box's.
+        PrintToPdfFile(dir_.filePath("out.pdf"));
+        click(page, "CmdPrint");
+        const QList<PdfSheets::Sheet> sheets = PdfSheets::ReadSheets(dir_.filePath("out.pdf"));
+        QCOMPARE(sheets.size(), 1);
+        QCOMPARE(sheets[0].size.toSize(), sheet.toSize());
+        QCOMPARE(sheets[0].lines(), QStringList{"新規項目"});
+        const QPointF at = sheets[0].words[0].box.topLeft();
+        QVERIFY2(qAbs(at.x() - left) < mmX / 2 + 0.05 && qAbs(at.y() - top) < mmY / 2 + 0.05,
+                 qPrintable(QString("printed at %1 %2").arg(at.x()).arg(at.y())));
     }
 
     void picturesFillTheArea() {
         ScanScreen* scan = openScan();
         const QString fake = dir_.filePath("text.jpg"); // a text file renamed
         QVERIFY(QFile::copy(app_->file("vesk.ini"), fake));
-        // Proportions other than the area's, and A4 at 600 dpi, each turned
-        // differently so that each is seen; then no picture, and a cancel.
+        // Proportions other than the area's, A4 at 600 dpi, and a scanner's
+        // TIFF, each turned differently so that each is seen; then no
+        // picture, and a cancel.
         QList<std::optional<QString>> answers = {
             std::nullopt,
             writePicture(dir_.filePath("wide.bmp"), {300, 100}, 0),
             writePicture(dir_.filePath("a4.jpg"), {4960, 7016}, 1),
             writePicture(dir_.filePath("square.gif"), {250, 250}, 2),
+            writePicture(dir_.filePath("scanner.tif"), {700, 990}, 3),
             fake,
             std::nullopt};
         SetFileOpenResponder(
             [answers](const FileOpenRequest&) mutable { return answers.takeFirst(); });
         // A cancel before any file has the message (the initial name is no picture);
         // the text file has it and keeps the picture; a cancel after is silent.
-        for (int i = 0; i < 6; ++i) {
+        for (int i = 0; i < 7; ++i) {
             click(scan, "CmdOK");
-            QCOMPARE(recorder_->texts(), QStringList(i < 4 ? 1 : 2, Failed));
-            QVERIFY(i == 0 || showsQuarters(scan, qMin(i - 1, 2)));
+            QCOMPARE(recorder_->texts(), QStringList(i < 5 ? 1 : 2, Failed));
+            QVERIFY(i == 0 || showsQuarters(scan, qMin(i - 1, 3)));
         }
+        recorder_->shown.clear();
     }
 
-    void detailDialogStoresIntoTheGrid() {
+    // The real file dialog lists the pictures scanners and cameras write, and
+    // nothing else, and a TIFF chosen there shows.
+    void fileDialogListsPictures() {
+        // Upper case too, as cameras and older scanners write it.
+        const QStringList pictures = {"a.bmp", "b.jpg", "c.jpeg", "d.gif",
+                                      "e.png", "f.tif", "g.tiff", "h.TIF"};
+        QDir(dir_.path()).mkdir("scans");
+        const QString folder = dir_.filePath("scans");
+        for (const QString& name : pictures + QStringList{"i.pdf", "j.txt", "k.pln"})
+            WriteBytes(folder + "/" + name, "x");
+        const QString tif = writePicture(folder + "/scan.tif", {80, 120}, 1);
+        QFile::remove(tif + ".png");
+        ScanScreen* scan = openScan();
+        QStringList listed;
+        whenModal<QFileDialog>([&](QFileDialog* dialog) {
+            auto* model = dialog->findChild<QFileSystemModel*>();
+            QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
+            dialog->setDirectory(folder);
+            if (!QTest::qWaitFor([&] { return loaded.contains({folder}); }))
+                listed << "(the folder did not load)";
+            const QModelIndex root = model->index(folder);
+            for (int r = 0; r < model->rowCount(root); ++r)
+                listed.append(model->index(r, 0, root).data().toString());
+            dialog->findChild<QLineEdit*>("fileNameEdit")->setText("scan.tif");
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        click(scan, "CmdOK");
+        listed.sort(Qt::CaseInsensitive);
+        QCOMPARE(listed, pictures + QStringList{"scan.tif"});
+        QVERIFY(showsQuarters(scan, 1));
+    }
+
+    // The grid underneath gets the new item below its last filled row; the
+    // rows the user typed or changed stay as typed, and the next save stores
+    // every row, the new item once, with its exact values.
+    void detailDialogAddsToTheGrid() {
         app_->Exec(
             Statements::InsertItem("1", "12", "a", "10.5", "1.5", "2.5", "3.5", "4", "1", 0));
+        app_->Exec(Statements::InsertItem("2", "12", "b", "9.5", "3.0303030303030303", "50.5",
+                                          "7.5", "5", "2", 2));
         auto* moji = new FrmMoji;
         moji->show();
         QVERIFY(QTest::qWaitForWindowActive(moji));
         auto* grid = moji->findChild<SpreadGrid*>("vaSpread");
-        grid->SetCellText(FrmMoji::ColText, 3, "below");
+        auto type = [grid](int col, int row, const QString& text) {
+            grid->setFocus();
+            grid->SetActiveCell(col, row);
+            PressKey(Qt::Key_Delete);
+            TypeText(text);
+            PressKey(Qt::Key_Return);
+        };
+        type(FrmMoji::ColText, 1, "a changed");
+        const QStringList typed = {"typed", "12.5", "15.5", "60.5", "40.5", "10", "2"};
+        for (int c = 0; c < typed.size(); ++c)
+            type(FrmMoji::ColText + c, 4, typed[c]);
+        grid->SetListIndex(FrmMoji::ColAlign, 4, 1);
+        type(FrmMoji::ColSize, 6, "8.5"); // a row begun without its text
+        auto rows = [grid] {
+            QStringList all;
+            for (int r = 1; r <= grid->MaxRows(); ++r) {
+                QStringList cells;
+                for (int c = FrmMoji::ColText; c <= FrmMoji::ColAlign; ++c)
+                    cells.append(grid->CellText(c, r));
+                all.append(cells.join('|'));
+            }
+            return all;
+        };
+        const QStringList before = rows();
         QStringList seen;
-        QSize px;
-        QPoint corner;
         // Direction 1 opens the landscape screen, 0 the portrait one.
         for (qint16 direction : {1, 0}) {
             CurrentPaperDirection = direction;
@@ -191,8 +387,6 @@ private slots:
                 seen << scan->metaObject()->className();
                 if (direction)
                     return click(scan, "CmdBack");
-                px = scan->findChild<QWidget*>("ImageArea")->size();
-                corner = QPoint(qRound(50 / 210.0 * px.width()), qRound(40 / 297.0 * px.height()));
                 // An emptied number box: the message, nothing stored, the dialog stays.
                 drag(scan, {50, 50}, {150, 80}, Qt::LeftButton, [&](FrmScanDlg* d) {
                     d->findChild<QLineEdit*>("TxtLeft")->clear();
@@ -200,35 +394,37 @@ private slots:
                     seen << QString::number(d->isVisible()) << storedItems();
                     click(d, "CmdCancel");
                 });
-                // After a cancel the next drag opens afresh; OK at once stores it.
-                drag(scan, corner, corner + QPoint(150, 30), Qt::LeftButton,
-                     [](FrmScanDlg* d) { click(d, "CmdOK"); });
+                // After a cancel the next drag opens afresh; a left edge typed
+                // finer than the grid shows it.
+                drag(scan, {60, 70}, {210, 100}, Qt::LeftButton, [](FrmScanDlg* d) {
+                    d->findChild<QLineEdit*>("TxtLeft")->setText("3.0303030303030303");
+                    click(d, "CmdOK");
+                });
                 click(scan, "CmdBack");
             });
             click(moji, "CmdImage");
         }
-        const QString stored = "a|10.5|1.5|2.5|3.5|4|1|0";
+        const QString a = "|10.5|1.5|2.5|3.5|4|1|0", b = "b|9.5|3.03030303030303|50.5|7.5|5|2|2";
+        const QString stored = "a" + a + ", " + b;
         QCOMPARE(seen, QStringList({"FrmScanYoko", "FrmScanTate", "1", stored}));
         QCOMPARE(recorder_->texts(), QStringList{Failed});
-        // OK at once stores "新規項目" with the dragged values and the defaults.
+        recorder_->shown.clear();
+        const QString added = QString("新規項目|10.5|3.03030303030303|%1|%2|20|1|0")
+                                  .arg(DoubleToText(SelectionRight), DoubleToText(SelectionTop));
+        QCOMPARE(storedItems(), stored + ", " + added);
+
+        // Every row as it was; the new one after the last row begun.
+        QStringList after = before;
+        after[6] = added.left(added.lastIndexOf('|')) + "|左詰め";
+        QCOMPARE(rows(), after);
+
+        // The save: the rows as shown (the one without a text dropped), the
+        // exact stored values where untouched.
+        click(moji, "CmdOK");
+        QTRY_VERIFY(VisibleScreen<FrmMoji>() == nullptr);
         QCOMPARE(storedItems(),
-                 stored + QString(", 新規項目|10.5|%1|%2|%3|20|1|0")
-                              .arg(DoubleToText(SelectionLeft), DoubleToText(SelectionRight),
-                                   DoubleToText(SelectionTop)));
-        // The grid: stored rows again, the new one last, the rows below as they were.
-        QCOMPARE(QStringList({grid->CellText(1, 1), grid->CellText(1, 2), grid->CellText(1, 3)}),
-                 QStringList({"a", "新規項目", "below"}));
-        // Printed where the user pointed, within the pixel and 0.05 mm.
-        PrintToPdfFile(dir_.filePath("out.pdf"));
-        CurrentTemplateId = "1";
-        ShowPageSetup();
-        click(VisibleScreen<FrmPage>(), "CmdPrint");
-        const QList<PdfSheets::Sheet> sheets = PdfSheets::ReadSheets(dir_.filePath("out.pdf"));
-        QCOMPARE(sheets.value(0).lines(), QStringList({"a", "新規項目"}));
-        const QPointF at = sheets[0].words[1].box.topLeft();
-        const double mmX = TateWidthMm / px.width(), mmY = 300.0 / px.height();
-        QVERIFY(qAbs(at.x() - (corner.x() + 0.5) * mmX) < mmX / 2 + 0.05 &&
-                qAbs(at.y() - (corner.y() + 0.5) * mmY) < mmY / 2 + 0.05);
+                 QStringList({"a changed" + a, b, typed.join('|') + "|1", added}).join(", "));
+        QCOMPARE(app_->Scalar("select count(*) as n from moji where p_left = 100 / 33.0"), 2);
     }
 };
 
