@@ -48,6 +48,7 @@ private slots:
     void activationLoadsSettings_data();
     void activationLoadsSettings();
     void modalScreensReloadSettingsOnClosing();
+    void deletedBeneathAModalScreenWaitsForIt();
     void endReleasesTheDatabase();
 
 private:
@@ -137,6 +138,28 @@ void TestMenu::modalScreensReloadSettingsOnClosing() {
     QTest::mouseClick(Button("CmdGosa"), Qt::LeftButton);
     // Back on the menu, its activation read the file at once.
     QCOMPARE(Globals(), QStringLiteral("2.5 0 1 2 3 0"));
+}
+
+void TestMenu::deletedBeneathAModalScreenWaitsForIt() {
+    Open();
+    // The program ending (or anything else) deletes the menu while the version
+    // screen is open above it: the menu goes once that screen has returned.
+    QStringList seen;
+    QTimer drive;
+    connect(&drive, &QTimer::timeout, this, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        drive.stop();
+        menu_->deleteLater();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        seen.append(menu_ ? "kept" : "deleted");
+        modal->findChild<QPushButton*>("cmdOK")->click();
+    });
+    drive.start(10);
+    QTest::mouseClick(Button("CmdVersion"), Qt::LeftButton);
+    QCOMPARE(seen, QStringList{"kept"});
+    QTRY_VERIFY(menu_.isNull());
 }
 
 // Last, as the program has ended afterwards.
