@@ -20,7 +20,9 @@ namespace {
 // Answers a box that no recorder expected: the test fails, and the box gets
 // the answer that changes nothing.
 int UnexpectedMessageBox(const MessageBoxRequest& r) {
-    QTest::qFail(qPrintable(QStringLiteral("Unexpected message box: ") + r.text), __FILE__,
+    QString shown = r.text;
+    shown.replace(u'\r', QStringLiteral("\\r"));
+    QTest::qFail(qPrintable(QStringLiteral("Unexpected message box: ") + shown), __FILE__,
                  __LINE__);
     switch (r.buttons()) {
     case 1:

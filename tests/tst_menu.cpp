@@ -49,6 +49,7 @@ private slots:
     void activationLoadsSettings();
     void modalScreensReloadSettingsOnClosing();
     void deletedBeneathAModalScreenWaitsForIt();
+    void endReleasesTheDatabase_data();
     void endReleasesTheDatabase();
 
 private:
@@ -163,13 +164,23 @@ void TestMenu::deletedBeneathAModalScreenWaitsForIt() {
 }
 
 // Last, as the program has ended afterwards.
-void TestMenu::endReleasesTheDatabase() {
-    Open();
+void TestMenu::endReleasesTheDatabase_data() {
+    QTest::addColumn<bool>("closeBox");
+    QTest::newRow("終了") << false;
+    QTest::newRow("close box") << true;
+}
 
-    // "終了" closes the database and ends the program.
-    QTest::mouseClick(Button("CmdEnd"), Qt::LeftButton);
+void TestMenu::endReleasesTheDatabase() {
+    QFETCH(bool, closeBox);
+    Open();
+    // "終了", and the close box as "終了", close the database and end the program.
+    if (closeBox)
+        menu_->close();
+    else
+        QTest::mouseClick(Button("CmdEnd"), Qt::LeftButton);
     QTRY_VERIFY(ProgramEnded());
     QVERIFY(LayoutDatabase == nullptr);
+    QVERIFY(menu_.isNull() || !menu_->isVisible());
 }
 
 QTEST_MAIN(TestMenu)
