@@ -30,8 +30,6 @@ public:
     // screen's activation; or, when this screen was unloaded or deleted while
     // `screen` was open, carries that out now instead.
     void ExecModal(Form* screen);
-    // True while a modal screen opened by ExecModal is open above this one.
-    bool ModalOpen() const { return modalDepth_ > 0; }
     // Raises the activation event now.
     void Activate();
 
