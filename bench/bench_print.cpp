@@ -11,6 +11,7 @@
 #include "common/AppFolder.h"
 #include "common/Globals.h"
 #include "common/LayoutFiles.h"
+#include "common/Navigation.h"
 #include "common/Program.h"
 #include "common/Statements.h"
 #include "pages/FrmPage.h"

@@ -5,13 +5,13 @@
 #include "common/Globals.h"
 #include "common/InputHelpers.h"
 #include "common/Messages.h"
+#include "common/Navigation.h"
 #include "common/Twips.h"
 #include "items/FrmMoji.h"
 #include "layout/LayoutStore.h"
 #include "layout/PaperSizes.h"
 #include "pages/PrintEngine.h"
 #include "platform/SpreadGrid.h"
-#include "templates/FrmMenu.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -199,12 +199,6 @@ void FrmPage::CmdOK_Click() {
 void FrmPage::CmdBack_Click() {
     Trap(Msg::GeneralFailure, [&] {
         Unload();
-        auto* menu = new FrmMenu;
-        menu->show();
+        ShowMenu();
     });
-}
-
-void ShowPageSetup() {
-    auto* page = new FrmPage;
-    page->show();
 }

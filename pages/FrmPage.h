@@ -44,6 +44,3 @@ private:
     QPushButton* CmdOK;
     QPushButton* CmdBack;
 };
-
-// Shows the page setup screen on CurrentTemplateId, not modal.
-void ShowPageSetup();

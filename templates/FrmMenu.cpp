@@ -5,15 +5,14 @@
 #include "common/Globals.h"
 #include "common/InputHelpers.h"
 #include "common/Messages.h"
+#include "common/Navigation.h"
 #include "common/Program.h"
 #include "common/Settings.h"
 #include "common/Twips.h"
 #include "layout/LayoutStore.h"
-#include "pages/FrmPage.h"
 #include "platform/Database.h"
 #include "screens/FrmAbout.h"
 #include "screens/FrmGosaEntry.h"
-#include "templates/FrmTemplateDlg.h"
 
 #include <QGroupBox>
 #include <QPushButton>
@@ -79,8 +78,7 @@ void FrmMenu::CmdInsert_Click() {
 
 void FrmMenu::LeaveForTemplateDialog() {
     Unload();
-    auto* dialog = new FrmTemplateDlg;
-    dialog->show();
+    ShowTemplateDialog();
 }
 
 void FrmMenu::CmdCopy_Click() {

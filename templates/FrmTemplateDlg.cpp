@@ -5,10 +5,9 @@
 #include "common/Globals.h"
 #include "common/InputHelpers.h"
 #include "common/Messages.h"
+#include "common/Navigation.h"
 #include "common/Twips.h"
 #include "layout/LayoutStore.h"
-#include "pages/FrmPage.h"
-#include "templates/FrmMenu.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -83,8 +82,7 @@ void FrmTemplateDlg::LstPreview_DblClick() {
 void FrmTemplateDlg::CmdCancel_Click() {
     Trap(Msg::GeneralFailure, [&] {
         Unload();
-        auto* menu = new FrmMenu;
-        menu->show();
+        ShowMenu();
     });
 }
 

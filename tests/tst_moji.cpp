@@ -3,6 +3,7 @@
 #include "PdfSheets.h"
 #include "TestSupport.h"
 #include "common/Globals.h"
+#include "common/Navigation.h"
 #include "common/Statements.h"
 #include "items/AlignCodes.h"
 #include "items/FrmMoji.h"

@@ -2,6 +2,7 @@
 // pages into the grid, saving, and the refusals and failures on the way.
 #include "TestSupport.h"
 #include "common/Globals.h"
+#include "common/Navigation.h"
 #include "common/Statements.h"
 #include "pages/FrmPage.h"
 #include "platform/Database.h"

@@ -9,6 +9,7 @@
 #include "PdfSheets.h"
 #include "TestSupport.h"
 #include "common/Globals.h"
+#include "common/Navigation.h"
 #include "common/Statements.h"
 #include "pages/FrmPage.h"
 #include "pages/PrintEngine.h"

@@ -5,6 +5,7 @@
 #include "PdfSheets.h"
 #include "TestSupport.h"
 #include "common/Globals.h"
+#include "common/Navigation.h"
 #include "common/Numbers.h"
 #include "common/Statements.h"
 #include "items/FrmMoji.h"
