@@ -6,7 +6,7 @@
 #include "common/Globals.h"
 #include "common/Statements.h"
 #include "pages/FrmPage.h"
-#include "pages/PrintEngine.h"
+#include "print/PrintEngine.h"
 #include "platform/SpreadGrid.h"
 
 #include <QPushButton>

@@ -11,7 +11,7 @@
 #include "common/Globals.h"
 #include "common/Statements.h"
 #include "pages/FrmPage.h"
-#include "pages/PrintEngine.h"
+#include "print/PrintEngine.h"
 
 #include <QPainter>
 #include <QPdfWriter>
