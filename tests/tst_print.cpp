@@ -257,17 +257,26 @@ private slots:
     // before stays as it was, and no drawing is left behind (see cleanup).
     void failurePrintsNothing_data() {
         QTest::addColumn<TextItem>("bad");
-        QTest::newRow("font size 0") << item("P2", 0);
-        QTest::newRow("font size past 2160 points") << item("P2", 2160.5);
-        QTest::newRow("position past single precision") << item("P2", 10.5, 1e39);
+        QTest::addColumn<bool>("folder"); // a folder where the PDF file goes
+        QTest::newRow("font size 0") << item("P2", 0) << false;
+        QTest::newRow("font size past 2160 points") << item("P2", 2160.5) << false;
+        QTest::newRow("position past single precision") << item("P2", 10.5, 1e39) << false;
+        QTest::newRow("a folder where the file goes") << item("P2") << true;
     }
 
     void failurePrintsNothing() {
         QFETCH(TextItem, bad);
-        WriteBytes(pdf(), "printed before");
+        QFETCH(bool, folder);
+        if (folder)
+            QVERIFY(QDir(out_->path()).mkdir("out.pdf"));
+        else
+            WriteBytes(pdf(), "printed before");
         const SheetPlan plan{{0, 1, {item("P1")}}, {0, 1, {item("x"), bad}}, {0, 1, {item("P3")}}};
         QVERIFY_THROWS_EXCEPTION(std::exception, PrintSheets(plan));
-        QCOMPARE(ReadBytes(pdf()), QByteArray("printed before"));
+        if (folder)
+            QVERIFY(QFileInfo(pdf()).isDir());
+        else
+            QCOMPARE(ReadBytes(pdf()), QByteArray("printed before"));
     }
 
     // The renderer measures and places text by the resolution of whatever it
