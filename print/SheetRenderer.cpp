@@ -1,7 +1,9 @@
 #include "print/SheetRenderer.h"
 
 #include "common/TextUnits.h"
+#include "layout/Alignments.h"
 
+#include <QFont>
 #include <QFontMetricsF>
 #include <QPaintDevice>
 #include <QPainter>
@@ -10,8 +12,10 @@
 
 namespace {
 
-// A position as the printer takes it: single precision, as it always has,
-// so that sheets land where they did to the thousandth of a millimetre.
+// Single precision is kept where the printer's positions have always had it,
+// and only there, so that every sheet lands where it always did: each line's
+// left, the first line's top, and every later line's top, the line before's
+// in single precision plus one line height. The rest is double.
 float printerPosition(double mm, const char* axis) {
     const float position = float(mm);
     if (!std::isfinite(position))
@@ -19,13 +23,7 @@ float printerPosition(double mm, const char* axis) {
     return position;
 }
 
-} // namespace
-
-SheetRenderer::SheetRenderer(QPainter& painter, QPointF origin, QPointF offsets)
-    : painter_(painter), origin_(origin), offsets_(offsets), dpiX_(painter.device()->logicalDpiX()),
-      dpiY_(painter.device()->logicalDpiY()) {}
-
-QFont SheetRenderer::Font(double points) {
+QFont itemFont(double points) {
     if (!(points > 0 && points <= 2160))
         throw std::out_of_range("Invalid font size: " + std::to_string(points));
     QFont font(QStringLiteral("ＭＳ Ｐ明朝"));
@@ -35,13 +33,19 @@ QFont SheetRenderer::Font(double points) {
     return font;
 }
 
+} // namespace
+
+SheetRenderer::SheetRenderer(QPainter& painter, QPointF origin, QPointF offsets)
+    : painter_(painter), origin_(origin), offsets_(offsets), dpiX_(painter.device()->logicalDpiX()),
+      dpiY_(painter.device()->logicalDpiY()) {}
+
 void SheetRenderer::Draw(const Sheet& sheet) const {
     for (const TextItem& item : sheet.items)
         Draw(item);
 }
 
 void SheetRenderer::Draw(const TextItem& item) const {
-    const QFont font = Font(item.pSize);
+    const QFont font = itemFont(item.pSize);
     const QFontMetricsF metrics(font, painter_.device());
     painter_.setFont(font);
     painter_.setPen(Qt::black);
@@ -53,12 +57,12 @@ void SheetRenderer::Draw(const TextItem& item) const {
         const QString piece = k < pieces.size() ? pieces[k] : QString();
         double x;
         switch (item.pPosition) {
-        case 1: {
+        case Alignments::Centre: {
             const double w = toMmX(metrics.horizontalAdvance(piece));
             x = item.pLeft + (item.pRight - item.pLeft) / 2 - w / 2 - offsets_.x();
             break;
         }
-        case 2: {
+        case Alignments::Right: {
             const double w = toMmX(metrics.horizontalAdvance(piece));
             x = item.pRight - w - offsets_.x();
             break;

@@ -15,7 +15,6 @@
 #include "layout/TextItem.h"
 #include "print/SheetPlan.h"
 
-#include <QFont>
 #include <QPointF>
 #include <QString>
 
@@ -32,8 +31,6 @@ public:
     // A font size outside (0, 2160] points, or a position that does not fit
     // the printer's numbers, throws and draws nothing more.
     void Draw(const TextItem& item) const;
-
-    static QFont Font(double points);
 
 private:
     double toDeviceX(double mm) const { return mm * dpiX_ / MmPerInch; }
