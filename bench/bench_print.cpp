@@ -15,7 +15,7 @@
 #include "common/Program.h"
 #include "common/Statements.h"
 #include "pages/FrmPage.h"
-#include "pages/PrintEngine.h"
+#include "print/PrintEngine.h"
 #include "platform/Database.h"
 #include "platform/Engine.h"
 #include "platform/MessageBox.h"

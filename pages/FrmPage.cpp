@@ -10,7 +10,7 @@
 #include "items/FrmMoji.h"
 #include "layout/LayoutStore.h"
 #include "layout/PaperSizes.h"
-#include "pages/PrintEngine.h"
+#include "print/PrintEngine.h"
 #include "platform/SpreadGrid.h"
 
 #include <QHeaderView>

@@ -1,18 +1,11 @@
-// The printer object: the program sets it up, moves its current position in
-// millimetres and prints lines of text; the sheets go to an explicit
+// The printer object: a document of pages, each on its own paper size and
+// orientation, drawn through a QPainter and handed to an explicit
 // destination, the system's default printer or a PDF file.
 //
-// Coordinates are millimetres from the top-left corner of the printable area:
-// the paper less the printer's hardware margins (none for a PDF file). A
-// printed line's top lies at the current vertical position; ending the line
-// moves down by the font's height (ascent + descent, nothing added) and sets
-// the horizontal position back to 0.
-//
-// A document begins with the first Print or NewPage and holds pages 1 to n,
-// n being one more than the NewPage calls: every page is a sheet, blank or not.
-// A page takes the orientation and paper size in force when it is first
-// printed on, or when it ends if nothing was printed on it. Settings stay in
-// force from one document to the next.
+// A page is drawn in its painter's device units, Resolution dots per inch
+// from the paper's top-left corner. Origin() says where the printable area
+// begins on the current page: the paper less the printer's hardware margins
+// (none for a PDF file), in millimetres.
 //
 // Nothing reaches the destination before EndDoc, and nothing at all when any
 // step fails or KillDoc is called. For the system printer every run of pages
@@ -24,12 +17,14 @@
 
 #include "platform/SystemPrinter.h"
 
-#include <QFont>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPointF>
 #include <QString>
 #include <memory>
 #include <optional>
+
+class QPainter;
 
 class PrintDestination {
 public:
@@ -47,11 +42,8 @@ private:
 
 class Printer {
 public:
-    // The values are the classic device codes.
-    enum class Orientation { Portrait = 1, Landscape = 2 };
-    enum class Paper { A3 = 8, A4 = 9, A5 = 11, JisB4 = 12, JisB5 = 13 };
-    // The one coordinate unit there is.
-    enum class Unit { Millimetre = 6 };
+    // Device units per inch of the pages drawn: 1/1200 inch is 0.021 mm.
+    static constexpr int Resolution = 1200;
 
     explicit Printer(const PrintDestination& destination);
     // An unfinished document is discarded.
@@ -63,28 +55,21 @@ public:
     void SetDestination(const PrintDestination& destination);
 
     void SetCopies(int copies); // 1 to 999
-    void SetUnit(Unit unit);
-    void SetFontName(const QString& name);
-    // Points, above 0 and at most 2160; anything else throws.
-    void SetFontSize(double points);
     // Until set, a page has the destination's own paper and orientation (the
-    // default printer's; A4 portrait for a PDF file).
-    void SetOrientation(Orientation orientation);
-    void SetPaperSize(Paper paper);
+    // default printer's; A4 portrait for a PDF file). What is set stays in
+    // force from page to page and from one document to the next.
+    void SetPageSize(const QPageSize& size);
+    void SetOrientation(QPageLayout::Orientation orientation);
 
-    float CurrentX() const { return x_; }
-    float CurrentY() const { return y_; }
-    // A position that is not a finite number throws.
-    void SetCurrentX(float mm);
-    void SetCurrentY(float mm);
+    // Begins the next page, the first one beginning the document, on the
+    // paper and orientation in force, and gives the painter that draws on it
+    // (valid until the next BeginPage, EndDoc or KillDoc).
+    QPainter& BeginPage();
+    // Millimetres from the current page's top-left corner to the corner of
+    // its printable area.
+    QPointF Origin() const { return origin_; }
 
-    // The printed width of `text` in the current font, in millimetres.
-    double TextWidth(const QString& text) const;
-
-    // Prints `text` at the current position and ends the line.
-    void Print(const QString& text);
-    void NewPage();
-    // Ends the document and hands it to the destination.
+    // Ends the document, at least one page, and hands it to the destination.
     void EndDoc();
     // Discards the document: nothing of it reaches the destination.
     void KillDoc();
@@ -94,19 +79,13 @@ private:
     struct Run;
     struct Document;
 
-    QFont font() const;
     Layout currentLayout() const;
-    void beginDocument();
-    void beginPage();
     void finishRun(Run& run);
 
     PrintDestination destination_;
     int copies_ = 1;
-    QString fontName_;
-    double fontSize_ = 10;
-    std::optional<Orientation> orientation_;
-    std::optional<Paper> paper_;
-    float x_ = 0;
-    float y_ = 0;
+    std::optional<QPageSize> size_;
+    std::optional<QPageLayout::Orientation> orientation_;
+    QPointF origin_;
     std::unique_ptr<Document> doc_;
 };

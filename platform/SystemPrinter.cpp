@@ -31,9 +31,9 @@ private:
 
 int createHeldJob(const QByteArray& printer, const PrintJob& job) {
     JobOptions options;
-    if (!job.media.isEmpty())
-        options.Add("media", job.media.toUtf8());
-    options.Add("orientation-requested", job.landscape ? "4" : "3");
+    if (job.paper.isValid())
+        options.Add("media", MediaName(job.paper).toUtf8());
+    options.Add("orientation-requested", job.orientation == QPageLayout::Landscape ? "4" : "3");
     options.Add("copies", QByteArray::number(job.copies));
     // Millimetres on the form are millimetres on the paper: never scaled,
     // and a page a fraction of a point larger than the paper is held at its
@@ -94,6 +94,15 @@ QString DefaultPrinterName() {
     const QString name = QString::fromUtf8(dest->name);
     cupsFreeDests(1, dest);
     return name;
+}
+
+QString MediaName(const QPageSize& paper) {
+    // PWG units are hundredths of a millimetre.
+    const QSizeF mm = paper.size(QPageSize::Millimeter);
+    const pwg_media_t* media = pwgMediaForSize(qRound(mm.width() * 100), qRound(mm.height() * 100));
+    if (!media || !media->pwg)
+        throw PrinterError(QStringLiteral("CUPS has no name for paper %1").arg(paper.name()));
+    return QString::fromLatin1(media->pwg);
 }
 
 PrinterPaper::PrinterPaper(const QString& printerName)

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QMarginsF>
 #include <QPageLayout>
+#include <QPageSize>
 #include <QString>
 #include <memory>
 #include <stdexcept>
@@ -45,10 +46,14 @@ private:
 struct PrintJob {
     QString file;
     QString title;
-    QString media; // PWG media name, e.g. "iso_a4_210x297mm"; empty: the printer's own paper
-    bool landscape = false;
+    QPageSize paper; // not valid: the printer's own paper
+    QPageLayout::Orientation orientation = QPageLayout::Portrait;
     int copies = 1;
 };
+
+// The name CUPS knows a paper size by, e.g. "iso_a4_210x297mm" for A4 (the
+// PWG media name, looked up by the paper's size in millimetres).
+QString MediaName(const QPageSize& paper);
 
 // Hands `jobs` to `printerName`, all or none: every job is created held,
 // every document sent, and only then are the jobs released. Any refusal

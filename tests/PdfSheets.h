@@ -65,22 +65,28 @@ struct Ink {
     QRectF box;   // around every dark pixel; empty when none
 };
 
+// The box around every dark pixel of a picture of a sheet at `dpi`, in
+// millimetres; empty when there is none.
+inline QRectF InkBox(const QImage& picture, int dpi) {
+    const QImage image = picture.convertToFormat(QImage::Format_Grayscale8);
+    QRect ink;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.constScanLine(y)[x] < 128)
+                ink |= QRect(x, y, 1, 1);
+    const double mm = 25.4 / dpi; // one pixel
+    return QRectF(ink.x() * mm, ink.y() * mm, ink.width() * mm, ink.height() * mm);
+}
+
 // Renders every sheet at 300 dpi and finds where the ink is.
 inline QList<Ink> ReadInk(const QString& pdf) {
     QTemporaryDir dir;
     run("pdftoppm", {"-r", "300", "-gray", "-png", pdf, dir.filePath("sheet")});
     QList<Ink> result;
-    const double mm = 25.4 / 300; // one pixel
     // pdftoppm pads the sheet numbers to one width: by name is in order.
     for (const QString& f : QDir(dir.path()).entryList({"sheet*.png"}, QDir::Files, QDir::Name)) {
-        const QImage image = QImage(dir.filePath(f)).convertToFormat(QImage::Format_Grayscale8);
-        QRect ink;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                if (image.constScanLine(y)[x] < 128)
-                    ink |= QRect(x, y, 1, 1);
-        result.append({QSizeF(image.size()) * mm,
-                       QRectF(ink.x() * mm, ink.y() * mm, ink.width() * mm, ink.height() * mm)});
+        const QImage image(dir.filePath(f));
+        result.append({QSizeF(image.size()) * 25.4 / 300, InkBox(image, 300)});
     }
     return result;
 }

@@ -8,7 +8,7 @@
 #include "items/AlignCodes.h"
 #include "items/FrmMoji.h"
 #include "pages/FrmPage.h"
-#include "pages/PrintEngine.h"
+#include "print/PrintEngine.h"
 #include "platform/Database.h"
 #include "platform/SpreadGrid.h"
 

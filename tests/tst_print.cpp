@@ -1,32 +1,31 @@
-// Printing to a PDF file from the page setup screen, read back with poppler:
-// where lines land, how they are cut, which rows become sheets of which size,
-// and that a failure leaves nothing printed.
+// Printing plans of sheets to a PDF file, read back with poppler: where lines
+// land and how they are cut, which paper each sheet gets, that a failure
+// leaves nothing printed, and that a picture drawn by the sheet renderer
+// carries the same ink as the PDF. One test presses "印刷" on the page setup
+// screen: which rows become sheets, with their lists as shown.
 #include "PdfSheets.h"
 #include "TestSupport.h"
 #include "common/Globals.h"
 #include "common/Navigation.h"
 #include "common/Statements.h"
+#include "layout/PaperSizes.h"
 #include "pages/FrmPage.h"
-#include "pages/PrintEngine.h"
 #include "platform/SpreadGrid.h"
+#include "platform/SystemPrinter.h"
+#include "print/PrintEngine.h"
+#include "print/SheetRenderer.h"
 
+#include <QPainter>
 #include <QPushButton>
 #include <QRawFont>
 #include <QtTest>
+#include <cmath>
 
 namespace {
 
-struct Item {
-    QString text;
-    double size = 10.5, left = 20, right = 80, top = 30, cols = 20, rows = 1;
-    qint16 align = 0;
-};
-
-// The page setup screen on template 1: its grid.
-SpreadGrid* showPages() {
-    CurrentTemplateId = "1";
-    ShowPageSetup();
-    return VisibleScreen<FrmPage>()->findChild<SpreadGrid*>("vaSpread");
+TextItem item(const QString& text, double size = 10.5, double left = 20, double right = 80,
+              double top = 30, qint16 cols = 20, qint16 rows = 1, qint16 align = 0) {
+    return TextItem{text, size, left, right, top, cols, rows, align};
 }
 
 // The height of a printed line (ascent plus descent of the mincho font) in
@@ -37,102 +36,100 @@ double linePitch(double points) {
     return (font.ascent() + font.descent()) / 100;
 }
 
-void print(SpreadGrid* grid) {
-    QTest::mouseClick(grid->window()->findChild<QPushButton*>("CmdPrint"), Qt::LeftButton);
+// A white picture of an A4 sheet at `dpi`.
+QImage a4Picture(int dpi) {
+    const int dotsPerMetre = qRound(dpi / 0.0254);
+    QImage image(qRound(210 / 25.4 * dpi), qRound(297 / 25.4 * dpi), QImage::Format_Grayscale8);
+    image.setDotsPerMeterX(dotsPerMetre);
+    image.setDotsPerMeterY(dotsPerMetre);
+    image.fill(Qt::white);
+    return image;
 }
 
 } // namespace
 
-Q_DECLARE_METATYPE(Item)
+Q_DECLARE_METATYPE(TextItem)
 
 class TestPrint : public QObject {
     Q_OBJECT
+    std::unique_ptr<QTemporaryDir> out_;
+    std::unique_ptr<MessageRecorder> recorder_;
+    std::unique_ptr<AppFolderFixture> app_; // for the one test through the screen
+
+    QString pdf() const { return out_->filePath("out.pdf"); }
     // Each sheet as its lines joined by "|" and its size in whole millimetres.
     QStringList printedSheets() const {
         QStringList result;
-        for (const PdfSheets::Sheet& s : PdfSheets::ReadSheets(out_->filePath("out.pdf")))
+        for (const PdfSheets::Sheet& s : PdfSheets::ReadSheets(pdf()))
             result.append(
                 s.lines().join('|') +
                 QString(" %1x%2").arg(s.size.toSize().width()).arg(s.size.toSize().height()));
         return result;
     }
-    std::unique_ptr<QTemporaryDir> out_;
-    std::unique_ptr<AppFolderFixture> app_;
-    std::unique_ptr<MessageRecorder> recorder_;
-    int pages_ = 0, items_ = 0;
-    // Page n of template 1 has id 10 + n and page number n.
-    void addPage(int direction, int size, const QList<Item>& items = {}) {
-        const QString id = QString::number(10 + ++pages_);
-        app_->Exec(Statements::InsertPage(id, "1", QString::number(pages_), qint16(direction),
-                                          qint16(size)));
-        auto n = [](double v) { return QString::number(v); };
-        for (const Item& i : items)
-            app_->Exec(Statements::InsertItem(n(++items_), id, i.text, n(i.size), n(i.left),
-                                              n(i.right), n(i.top), n(i.cols), n(i.rows), i.align));
-    }
 
 private slots:
-
     void init() {
         out_ = std::make_unique<QTemporaryDir>();
-        app_ = std::make_unique<OpenAppFolder>();
-        app_->Exec(Statements::InsertTemplate("1"));
         recorder_ = std::make_unique<MessageRecorder>();
-        pages_ = items_ = 0;
         OffsetLeft = OffsetTop = 0;
         ResetRunPrinter();
-        PrintToPdfFile(out_->filePath("out.pdf"));
+        PrintToPdfFile(pdf());
     }
 
     void cleanup() {
+        // Deleted as the event loop deletes them: an open drop-down goes with its grid.
         for (QWidget* w : QApplication::topLevelWidgets())
             w->deleteLater();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        recorder_.reset();
         app_.reset();
+        recorder_.reset();
+        QCOMPARE(QDir(out_->path()).entryList(QDir::Hidden | QDir::Files).filter("vesk-print"),
+                 QStringList()); // no drawing left behind
     }
 
     void lines_data() {
-        QTest::addColumn<Item>("item");
+        QTest::addColumn<TextItem>("item");
         QTest::addColumn<double>("offsetLeft");
         QTest::addColumn<double>("x");          // of each line's left, centre or right, as aligned
         QTest::addColumn<QStringList>("lines"); // as read back, "" for an empty line
-        auto row = [](const char* name, const Item& item, double offset, double x,
+        auto row = [](const char* name, const TextItem& item, double offset, double x,
                       QStringList lines) { QTest::newRow(name) << item << offset << x << lines; };
-        row("worked example", {"ABCDEFGHIJKL", 10.5, 20, 80, 30, 5, 2, 1}, 3, 47,
-            {"ABCDE", "FGHIJ"});
-        row("right", {"VESK帳票", 10.5, 20, 80, 30, 20, 1, 2}, 3, 77, {"VESK帳票"});
-        row("left, offset past p_left", {"VESK帳票", 10.5, 10, 80, 30, 20, 1, 0}, 12.5, -2.5,
+        row("centred, two lines of five, the rest dropped",
+            item("ABCDEFGHIJKL", 10.5, 20, 80, 30, 5, 2, 1), 3, 47, {"ABCDE", "FGHIJ"});
+        row("right", item("VESK帳票", 10.5, 20, 80, 30, 20, 1, 2), 3, 77, {"VESK帳票"});
+        row("left, offset past p_left", item("VESK帳票", 10.5, 10, 80, 30, 20, 1, 0), 12.5, -2.5,
             {"VESK帳票"});
-        row("no lines", {"ABCDEF", 10.5, 20, 80, 30, 4, 0}, 0, 20, {});
-        row("no characters per line", {"ABCDEF", 10.5, 20, 80, 30, 0, 3}, 0, 20, {});
-        row("Japanese", {"東京都千代田区丸の内一丁目", 12}, 0, 20, {"東京都千代田区丸の内一丁目"});
+        row("no lines", item("ABCDEF", 10.5, 20, 80, 30, 4, 0), 0, 20, {});
+        row("no characters per line", item("ABCDEF", 10.5, 20, 80, 30, 0, 3), 0, 20, {});
+        row("negative characters per line", item("ABCDEF", 10.5, 20, 80, 30, -2, 3), 0, 20, {});
+        row("Japanese", item("東京都千代田区丸の内一丁目", 12), 0, 20,
+            {"東京都千代田区丸の内一丁目"});
         // No alignment chosen (stored -1) or a code outside the list: every
         // line as if left aligned, in the box, not at the paper's edge.
-        row("no alignment chosen", {"ABCDEFGHIJ", 10.5, 20, 80, 30, 5, 2, -1}, 3, 17,
+        row("no alignment chosen", item("ABCDEFGHIJ", 10.5, 20, 80, 30, 5, 2, -1), 3, 17,
             {"ABCDE", "FGHIJ"});
-        row("alignment code outside the list", {"VESK帳票", 10.5, 35.5, 80, 30, 20, 1, 3}, -2.5, 38,
-            {"VESK帳票"});
+        row("alignment code outside the list", item("VESK帳票", 10.5, 35.5, 80, 30, 20, 1, 3), -2.5,
+            38, {"VESK帳票"});
     }
 
     void lines() {
-        QFETCH(Item, item);
+        QFETCH(TextItem, item);
         QFETCH(double, offsetLeft);
         QFETCH(double, x);
         QFETCH(QStringList, lines);
         OffsetLeft = offsetLeft;
         OffsetTop = 4;
-        addPage(0, 1, {item});
-        print(showPages());
-        const auto sheets = PdfSheets::ReadSheets(out_->filePath("out.pdf"));
+        PrintSheets({Sheet{0, 1, {item}}});
+        const auto sheets = PdfSheets::ReadSheets(pdf());
         QCOMPARE(sheets.size(), 1);
         // Line k's top lies k line heights below 26 mm.
-        const double pitch = linePitch(item.size);
+        const double pitch = linePitch(item.pSize);
         QStringList actual;
         for (const PdfSheets::Word& w : sheets[0].words) {
-            const double k = (w.box.top() - 26) / pitch, at = item.align == 1   ? w.box.center().x()
-                                                              : item.align == 2 ? w.box.right()
-                                                                                : w.box.left();
+            const double k = (w.box.top() - 26) / pitch, at = item.pPosition == 1
+                                                                  ? w.box.center().x()
+                                                              : item.pPosition == 2 ? w.box.right()
+                                                                                    : w.box.left();
             QVERIFY(qRound(k) >= 0 && qAbs(k - qRound(k)) * pitch < 0.05 && qAbs(at - x) < 0.05);
             actual.resize(qMax(actual.size(), qRound(k) + 1));
             actual[qRound(k)] += w.text;
@@ -157,34 +154,31 @@ private slots:
     void graphemeCut() {
         QFETCH(QString, text);
         QFETCH(QStringList, lines);
-        const Item item{text, 10.5, 20, 80, 30, 1, 3};
-        addPage(0, 1, {item});
-        print(showPages());
-        const auto sheets = PdfSheets::ReadSheets(out_->filePath("out.pdf"));
+        const TextItem cut = item(text, 10.5, 20, 80, 30, 1, 3);
+        PrintSheets({Sheet{0, 1, {cut}}});
+        const auto sheets = PdfSheets::ReadSheets(pdf());
         QCOMPARE(sheets.size(), 1);
-        const double pitch = linePitch(item.size);
-        QStringList actual(item.rows);
+        const double pitch = linePitch(cut.pSize);
+        QStringList actual(cut.pRowCount);
         for (const PdfSheets::Word& w : sheets[0].words) {
-            const int k = qRound((w.box.top() - item.top) / pitch);
-            QVERIFY(k >= 0 && k < item.rows);
+            const int k = qRound((w.box.top() - cut.pTop) / pitch);
+            QVERIFY(k >= 0 && k < cut.pRowCount);
             actual[k] += w.text;
         }
         QCOMPARE(actual.mid(1), lines);
-        const QRectF ink = PdfSheets::ReadInk(out_->filePath("out.pdf")).value(0).box;
-        QVERIFY(qAbs(ink.top() - item.top) < pitch / 2);
+        const QRectF ink = PdfSheets::ReadInk(pdf()).value(0).box;
+        QVERIFY(qAbs(ink.top() - cut.pTop) < pitch / 2);
     }
 
     // Every font of the sheets is embedded, whichever fonts are installed
     // (one for the characters the mincho font lacks included), and the
     // mincho font is the one asked for.
     void fontsEmbedded() {
-        addPage(0, 1, {{"VESK帳票𠮷"}});
-        print(showPages());
+        PrintSheets({Sheet{0, 1, {item("VESK帳票𠮷")}}});
         // pdffonts: a heading, a rule, then name, type, encoding, embedded,
         // subset, unicode, object, id.
-        const QStringList rows = PdfSheets::run("pdffonts", {out_->filePath("out.pdf")})
-                                     .split('\n', Qt::SkipEmptyParts)
-                                     .mid(2);
+        const QStringList rows =
+            PdfSheets::run("pdffonts", {pdf()}).split('\n', Qt::SkipEmptyParts).mid(2);
         QVERIFY(!rows.isEmpty());
         static const QRegularExpression row(
             R"(^(\w+\+)?(\S+) .* (yes|no) +(yes|no) +(yes|no) +\d+ +\d+$)");
@@ -197,54 +191,164 @@ private slots:
         QVERIFY2(fonts.contains("IPAPMincho"), qPrintable(fonts.join(' ')));
     }
 
-    void sheets_data() {
-        QTest::addColumn<QString>("ticks");  // of rows 1 to 5
-        QTest::addColumn<int>("unsavedRow"); // 0: every row saved
+    // Each sheet is on the paper and direction of its codes; a code outside
+    // the lists leaves the sheet before's in force, also from one command to
+    // the next, until the run's printer is reset (a PDF file's own paper is
+    // A4 portrait). A sheet without items is a blank sheet.
+    void paperOfEachSheet_data() {
+        QTest::addColumn<QString>("before"); // a command printed first: "direction,size ..."
+        QTest::addColumn<bool>("reset");     // the run's printer reset after it
+        QTest::addColumn<QString>("plan");
         QTest::addColumn<QStringList>("sheets");
-        QTest::newRow("the loop ends at the first unsaved row")
-            << "11111" << 4 << QStringList{"P1 210x297", "P2 210x297", "P3 210x297"};
-        QTest::newRow("unticked rows skipped")
-            << "10100" << 0 << QStringList{"P1 210x297", "P3 210x297"};
-        QTest::newRow("nothing ticked") << "00000" << 0 << QStringList{};
+        QTest::newRow("every size in both directions")
+            << "" << false << "0,0 1,1 0,2 1,3 0,4 1,0 0,1 1,2 0,3 1,4"
+            << QStringList{"P1 297x420", "P2 297x210", "P3 148x210", "P4 364x257", "P5 182x257",
+                           "P6 420x297", "P7 210x297", "P8 210x148", "P9 257x364", "P10 257x182"};
+        QTest::newRow("codes outside the lists keep the sheet before's")
+            << "" << false << "1,0 -1,5 0,-1 5,4 2,-1"
+            << QStringList{"P1 420x297", "P2 420x297", "P3 297x420", "P4 182x257", "P5 182x257"};
+        QTest::newRow("unknown codes first: the PDF's own paper")
+            << "" << false << "-1,-1 1,-1" << QStringList{"P1 210x297", "P2 297x210"};
+        QTest::newRow("kept from the command before")
+            << "1,3" << false << "-1,-1" << QStringList{"P1 364x257"};
+        QTest::newRow("forgotten when the printer is reset")
+            << "1,3" << true << "-1,-1" << QStringList{"P1 210x297"};
+        QTest::newRow("a sheet without items")
+            << "" << false << "0,2 1,0,blank 0,4"
+            << QStringList{"P1 148x210", " 420x297", "P3 182x257"};
     }
 
-    void sheets() {
-        QFETCH(QString, ticks);
-        QFETCH(int, unsavedRow);
+    void paperOfEachSheet() {
+        QFETCH(QString, before);
+        QFETCH(bool, reset);
+        QFETCH(QString, plan);
         QFETCH(QStringList, sheets);
-        for (int p = 1; p <= 5; ++p)
-            addPage(0, 1, {{QString("P%1").arg(p)}});
-        SpreadGrid* grid = showPages();
-        for (int r = 1; r <= 5; ++r)
-            grid->SetCellText(FrmPage::ColPrint, r, ticks.mid(r - 1, 1));
-        if (unsavedRow) // what the engine reads: a row whose slot holds no saved page
-            PageIds[unsavedRow].clear();
-        print(grid);
-        QCOMPARE(recorder_->texts(), sheets.isEmpty()
-                                         ? QStringList{"印刷対象ページが選択されていません。\r"}
-                                         : QStringList{});
-        QCOMPARE(QFile::exists(out_->filePath("out.pdf")), !sheets.isEmpty());
-        if (!sheets.isEmpty())
-            QCOMPARE(printedSheets(), sheets);
+        // "direction,size" per sheet, ",blank" for a sheet without items.
+        auto planOf = [](const QString& codes) {
+            SheetPlan sheets;
+            for (const QString& s : codes.split(' ', Qt::SkipEmptyParts)) {
+                const QStringList c = s.split(',');
+                Sheet sheet{qint16(c[0].toInt()), qint16(c[1].toInt()), {}};
+                if (c.size() < 3)
+                    sheet.items.append(item(QString("P%1").arg(sheets.size() + 1)));
+                sheets.append(sheet);
+            }
+            return sheets;
+        };
+        if (!before.isEmpty()) {
+            PrintSheets(planOf(before));
+            if (reset)
+                ResetRunPrinter();
+            PrintToPdfFile(pdf());
+        }
+        PrintSheets(planOf(plan));
+        QCOMPARE(printedSheets(), sheets);
     }
 
-    void layoutFromTheScreen() {
-        addPage(1, 0, {{"P1"}});
-        addPage(-1, 5, {{"P2"}});
-        addPage(0, 4, {{"P3"}});
-        SpreadGrid* grid = showPages();
-        auto printRow = [&](int row) {
-            for (int r = 1; r <= 3; ++r)
-                grid->SetCellText(FrmPage::ColPrint, r, r == row ? "1" : "0");
-            print(grid);
-            return printedSheets();
+    // CUPS knows each paper size by the name of its size in millimetres.
+    void mediaNames() {
+        for (const PaperSize& paper : PaperSizes::All())
+            QVERIFY(MediaName(QPageSize(paper.pageSizeId))
+                        .endsWith(QString("_%1x%2mm").arg(paper.widthMm).arg(paper.heightMm)));
+    }
+
+    // A sheet that cannot be drawn fails the whole command: a PDF file printed
+    // before stays as it was, and no drawing is left behind (see cleanup).
+    void failurePrintsNothing_data() {
+        QTest::addColumn<TextItem>("bad");
+        QTest::addColumn<bool>("folder"); // a folder where the PDF file goes
+        QTest::newRow("font size 0") << item("P2", 0) << false;
+        QTest::newRow("font size past 2160 points") << item("P2", 2160.5) << false;
+        QTest::newRow("position past single precision") << item("P2", 10.5, 1e39) << false;
+        QTest::newRow("a folder where the file goes") << item("P2") << true;
+    }
+
+    void failurePrintsNothing() {
+        QFETCH(TextItem, bad);
+        QFETCH(bool, folder);
+        if (folder)
+            QVERIFY(QDir(out_->path()).mkdir("out.pdf"));
+        else
+            WriteBytes(pdf(), "printed before");
+        const SheetPlan plan{{0, 1, {item("P1")}}, {0, 1, {item("x"), bad}}, {0, 1, {item("P3")}}};
+        QVERIFY_THROWS_EXCEPTION(std::exception, PrintSheets(plan));
+        if (folder)
+            QVERIFY(QFileInfo(pdf()).isDir());
+        else
+            QCOMPARE(ReadBytes(pdf()), QByteArray("printed before"));
+    }
+
+    // The renderer measures and places text by the resolution of whatever it
+    // draws on: a picture carries the ink of the PDF at the same millimetres,
+    // moved by the origin it is given (a printer's hardware margins).
+    void pictureAsThePdf_data() {
+        QTest::addColumn<TextItem>("item");
+        QTest::addColumn<int>("dpi");
+        QTest::addColumn<QPointF>("origin");
+        QTest::newRow("left, two lines, 300 dpi")
+            << item("東京都千代田区丸の内", 12, 20, 100, 40, 5, 2, 0) << 300 << QPointF();
+        QTest::newRow("centred, 150 dpi")
+            << item("VESK帳票 ABC", 10.5, 20, 120, 60, 20, 1, 1) << 150 << QPointF();
+        QTest::newRow("right, two lines, 300 dpi")
+            << item("御中　山田太郎様", 14, 30, 150.5, 80, 4, 2, 2) << 300 << QPointF();
+        QTest::newRow("hardware margins, 300 dpi")
+            << item("御中　山田太郎様", 14, 30, 150.5, 80, 4, 2, 2) << 300 << QPointF(5, 9);
+    }
+
+    void pictureAsThePdf() {
+        QFETCH(TextItem, item);
+        QFETCH(int, dpi);
+        QFETCH(QPointF, origin);
+        OffsetLeft = 3;
+        OffsetTop = -4;
+        const Sheet sheet{0, 1, {item}};
+        PrintSheets({sheet});
+        const QRectF printed = PdfSheets::ReadInk(pdf()).value(0).box;
+        QVERIFY(!printed.isEmpty());
+
+        QImage picture = a4Picture(dpi);
+        if (origin.isNull()) {
+            PaintSheet(picture, sheet, QPointF(OffsetLeft, OffsetTop));
+        } else {
+            QPainter painter(&picture);
+            SheetRenderer(painter, origin, QPointF(OffsetLeft, OffsetTop)).Draw(sheet);
+        }
+        const QRectF ink = PdfSheets::InkBox(picture, dpi).translated(-origin);
+        // Within two pixels of the picture: the two rasterizers round the
+        // glyphs' edges each their own way.
+        auto apart = [](QPointF d) { return qMax(qAbs(d.x()), qAbs(d.y())); };
+        QVERIFY2(
+            apart(ink.topLeft() - printed.topLeft()) < 2 * 25.4 / dpi &&
+                apart(ink.bottomRight() - printed.bottomRight()) < 2 * 25.4 / dpi,
+            qPrintable(QDebug::toString(ink) + " drawn, printed " + QDebug::toString(printed)));
+    }
+
+    // "印刷" on the page setup screen: every saved row down to the first row
+    // without a saved page, when ticked, with the lists as the screen shows
+    // them; nothing ticked, or a failure, is said and prints nothing.
+    void printButton() {
+        app_ = std::make_unique<OpenAppFolder>();
+        AppFolderFixture& app = *app_;
+        app.Exec(Statements::InsertTemplate("1"));
+        const QList<QPair<int, int>> layouts{{1, 0}, {0, 1}, {0, 4}, {0, 1}, {0, 1}};
+        for (int p = 1; p <= 5; ++p) {
+            const QString id = QString::number(10 + p);
+            app.Exec(Statements::InsertPage(id, "1", QString::number(p),
+                                            qint16(layouts[p - 1].first),
+                                            qint16(layouts[p - 1].second)));
+            app.Exec(Statements::InsertItem(QString::number(p), id, QString("P%1").arg(p), "10.5",
+                                            "20", "80", "30", "20", "1", 0));
+        }
+        CurrentTemplateId = "1";
+        ShowPageSetup();
+        SpreadGrid* grid = VisibleScreen<FrmPage>()->findChild<SpreadGrid*>("vaSpread");
+        auto print = [&] {
+            QTest::mouseClick(grid->window()->findChild<QPushButton*>("CmdPrint"), Qt::LeftButton);
         };
-        QCOMPARE(printRow(1), QStringList{"P1 420x297"});
-        // unknown codes: the last command's A3 landscape stays
-        QCOMPARE(printRow(2), QStringList{"P2 420x297"});
-        QCOMPARE(printRow(3), QStringList{"P3 182x257"});
-        // A5 shown, B5 saved; "横" chosen in the drop-down, not yet handed to the
-        // cell; "縦" saved.
+        grid->SetCellText(FrmPage::ColPrint, 2, "0");
+        PageIds[4].clear(); // what the engine reads: a row whose slot holds no saved page
+        // Row 3: A5 shown, B5 saved; "横" chosen in the drop-down, not yet
+        // handed to the cell; "縦" saved.
         grid->SetListIndex(FrmPage::ColSize, 3, 2);
         grid->setFocus();
         grid->SetActiveCell(FrmPage::ColDirection, 3);
@@ -252,17 +356,23 @@ private slots:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QVERIFY(grid->Editing() && grid->ListIndex(FrmPage::ColDirection, 3) == 0);
-        PrintSheets(VisibleScreen<FrmPage>()->SheetsToPrint());
-        QCOMPARE(printedSheets(), QStringList{"P3 210x148"});
-    }
+        print();
+        QCOMPARE(recorder_->texts(), QStringList());
+        QCOMPARE(printedSheets(), (QStringList{"P1 420x297", "P3 210x148"}));
 
-    void failureSubmitsNothing() {
-        addPage(0, 1, {{"P1"}});
-        addPage(0, 1, {{"P2", 0}}); // font size 0 fails
-        addPage(0, 1, {{"P3"}});
-        print(showPages());
+        QFile::remove(pdf());
+        for (int r = 1; r <= 5; ++r)
+            grid->SetCellText(FrmPage::ColPrint, r, "0");
+        print();
+        QCOMPARE(recorder_->texts(), QStringList{"印刷対象ページが選択されていません。\r"});
+        QVERIFY(!QFile::exists(pdf()));
+
+        app.Exec(Statements::InsertItem("6", "13", "bad", "0", "20", "80", "50", "20", "1", 0));
+        grid->SetCellText(FrmPage::ColPrint, 3, "1");
+        recorder_->shown.clear();
+        print();
         QCOMPARE(recorder_->texts(), QStringList{"処理中、異常が発生しました。\r"});
-        QVERIFY(!QFile::exists(out_->filePath("out.pdf")));
+        QVERIFY(!QFile::exists(pdf()));
     }
 };
 

@@ -3,20 +3,15 @@
 // backend writes every job, as CUPS's filters hand it over, into the test's
 // own folder. Nothing system-wide is read or written, and runs side by side
 // never see each other's jobs. The queues describe paper with hardware
-// margins; "印刷" is pressed as the user does. The queue re-encodes the fonts,
-// so the ink of its sheets is compared with the same pages printed to a PDF
-// file.
+// margins. The queue re-encodes the fonts, so the ink of its sheets is
+// compared with the same sheets printed to a PDF file.
 #include "PdfSheets.h"
 #include "TestSupport.h"
 #include "common/Globals.h"
-#include "common/Navigation.h"
-#include "common/Statements.h"
-#include "pages/FrmPage.h"
-#include "pages/PrintEngine.h"
+#include "print/PrintEngine.h"
 
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPushButton>
 #include <QtTest>
 #include <algorithm>
 #include <csignal>
@@ -107,11 +102,14 @@ struct Job {
     QList<PdfSheets::Ink> sheets;
 };
 
-void pressPrint() {
-    CurrentTemplateId = "1";
-    ShowPageSetup();
-    QTest::mouseClick(VisibleScreen<FrmPage>()->findChild<QPushButton*>("CmdPrint"),
-                      Qt::LeftButton);
+// A sheet in `direction` on `paper` (the page setup screen's codes), with a
+// left-aligned item at 20 mm from the left and 25 mm from the top and a
+// right-aligned one of two lines ending at 120.5 mm.
+Sheet sheet(int direction, int paper) {
+    return Sheet{qint16(direction),
+                 qint16(paper),
+                 {TextItem{"VESK", 12, 20, 100, 25, 10, 1, 0},
+                  TextItem{"御中　山田太郎様", 10.5, 60, 120.5, 60, 4, 2, 2}}};
 }
 
 } // namespace
@@ -121,9 +119,7 @@ class TestPrintQueue : public QObject {
     QTemporaryDir dir_;
     QProcess cupsd_;
     int lastJob_ = 0; // the last job taken by takeJobs
-    std::unique_ptr<AppFolderFixture> app_;
     std::unique_ptr<MessageRecorder> recorder_;
-    int pages_ = 0;
 
     // A CUPS command on the private scheduler: whether it succeeded.
     // Its output, or why it could not run, is kept in cupsSaid_.
@@ -196,18 +192,6 @@ class TestPrintQueue : public QObject {
             QFile::remove(file);
         }
         return QString();
-    }
-
-    // Page n of template 1: in `direction` on `paper`, with a left-aligned
-    // item at 20 mm from the left and 25 mm from the top and a right-aligned
-    // one of two lines ending at 120.5 mm.
-    void addPage(int direction, int paper) {
-        const QString id = QString::number(++pages_);
-        app_->Exec(Statements::InsertPage(id, "1", id, qint16(direction), qint16(paper)));
-        app_->Exec(Statements::InsertItem(QString::number(2 * pages_ - 1), id, "VESK", "12", "20",
-                                          "100", "25", "10", "1", 0));
-        app_->Exec(Statements::InsertItem(QString::number(2 * pages_), id, "御中　山田太郎様",
-                                          "10.5", "60", "120.5", "60", "4", "2", 2));
     }
 
 private slots:
@@ -283,10 +267,7 @@ private slots:
     void cleanupTestCase() { cupsd_.close(); } // ends the scheduler
 
     void init() {
-        app_ = std::make_unique<OpenAppFolder>();
-        app_->Exec(Statements::InsertTemplate("1"));
         recorder_ = std::make_unique<MessageRecorder>();
-        pages_ = 0;
         OffsetLeft = 1.5;
         OffsetTop = -2;
         ResetRunPrinter();
@@ -294,21 +275,17 @@ private slots:
     }
 
     void cleanup() {
-        CloseAllScreens();
+        QCOMPARE(recorder_->texts(), QStringList());
         recorder_.reset();
-        app_.reset();
     }
 
     // Through CUPS one job has one paper size: every run of sheets of one
     // paper size and direction is a job of its own, in the order of the sheets.
     void oneJobPerPaperLayout() {
         const int a3 = 0, a4 = 1, b4 = 3;
-        const QList<QPair<int, int>> pages{{0, a4}, {0, a3}, {0, a4}, {0, a4}, {1, a4}, {1, b4}};
-        for (auto [direction, paper] : pages)
-            addPage(direction, paper);
         PrintToDefaultPrinter();
-        pressPrint();
-        QCOMPARE(recorder_->texts(), QStringList());
+        PrintSheets(
+            {sheet(0, a4), sheet(0, a3), sheet(0, a4), sheet(0, a4), sheet(1, a4), sheet(1, b4)});
         QList<Job> jobs;
         const QString failed = takeJobs(jobs);
         QVERIFY2(failed.isEmpty(), qPrintable(failed));
@@ -352,11 +329,10 @@ private slots:
         QFETCH(int, direction);
         QFETCH(int, paper);
         QVERIFY(cups("lpadmin", {"-d", queue}));
-        addPage(direction, Papers[paper].code);
-        // The same page printed to a PDF file: no margins there, and the
+        // The same sheet printed to a PDF file: no margins there, and the
         // left-aligned item exactly at p_left - OffsetLeft, p_top - OffsetTop.
         PrintToPdfFile(dir_.filePath("reference.pdf"));
-        pressPrint();
+        PrintSheets({sheet(direction, Papers[paper].code)});
         const QList<PdfSheets::Sheet> text = PdfSheets::ReadSheets(dir_.filePath("reference.pdf"));
         QCOMPARE(text.size(), 1);
         QCOMPARE(text[0].words.value(0).text, "VESK");
@@ -365,8 +341,7 @@ private slots:
         const QRectF drawn = PdfSheets::ReadInk(dir_.filePath("reference.pdf")).value(0).box;
 
         PrintToDefaultPrinter();
-        pressPrint();
-        QCOMPARE(recorder_->texts(), QStringList());
+        PrintSheets({sheet(direction, Papers[paper].code)});
         QList<Job> jobs;
         const QString failed = takeJobs(jobs);
         QVERIFY2(failed.isEmpty(), qPrintable(failed));

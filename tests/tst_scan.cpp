@@ -12,7 +12,7 @@
 #include "items/FrmScanDlg.h"
 #include "items/FrmScanTate.h"
 #include "pages/FrmPage.h"
-#include "pages/PrintEngine.h"
+#include "print/PrintEngine.h"
 #include "platform/Database.h"
 #include "platform/SpreadGrid.h"
 

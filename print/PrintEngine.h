@@ -1,0 +1,36 @@
+// The print engine: the sheets of a plan, each on its own paper size and
+// direction, drawn by the sheet renderer with the printer offsets taken off,
+// onto the run's printer: the system's default printer or a PDF file.
+#pragma once
+
+#include "print/SheetPlan.h"
+
+#include <QPointF>
+#include <QString>
+
+class QPaintDevice;
+
+// The printer of the whole run: what one print command sets stays in force
+// for the next. It prints on the system's default printer unless told to
+// write a PDF file.
+void PrintToDefaultPrinter();
+void PrintToPdfFile(const QString& path);
+// Forgets the run's printer and its settings; the next command starts from
+// the destination's own paper and orientation.
+void ResetRunPrinter();
+
+// One copy of each sheet.
+void SetPrinterDefaults();
+
+// Prints the sheets of `plan` in order as one document, moved by the
+// printer offsets OffsetLeft and OffsetTop. A sheet takes the paper size and
+// direction of its codes; a code outside the lists leaves the one before in
+// force (for the first sheet of the run, the destination's own). A failure
+// throws and nothing reaches the printer. With no sheet to print it says so
+// and prints nothing.
+void PrintSheets(const SheetPlan& plan);
+
+// Draws `sheet` onto `device` (a picture, a screen) from its top-left corner,
+// which stands for the sheet's, at the device's resolution, moved by
+// `offsets` (left and top, millimetres). Nothing but the text is painted.
+void PaintSheet(QPaintDevice& device, const Sheet& sheet, QPointF offsets = QPointF());

@@ -1,0 +1,85 @@
+#include "print/SheetRenderer.h"
+
+#include "common/TextUnits.h"
+#include "layout/Alignments.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QPaintDevice>
+#include <QPainter>
+#include <cmath>
+#include <stdexcept>
+
+namespace {
+
+// Single precision is kept where the printer's positions have always had it,
+// and only there, so that every sheet lands where it always did: each line's
+// left, the first line's top, and every later line's top, the line before's
+// in single precision plus one line height. The rest is double.
+float printerPosition(double mm, const char* axis) {
+    const float position = float(mm);
+    if (!std::isfinite(position))
+        throw std::out_of_range(std::string("Invalid ") + axis + " position");
+    return position;
+}
+
+QFont itemFont(double points) {
+    if (!(points > 0 && points <= 2160))
+        throw std::out_of_range("Invalid font size: " + std::to_string(points));
+    QFont font(QStringLiteral("ＭＳ Ｐ明朝"));
+    font.setPointSizeF(points);
+    // Unhinted outlines: widths scale exactly with the size, on every device.
+    font.setHintingPreference(QFont::PreferNoHinting);
+    return font;
+}
+
+} // namespace
+
+SheetRenderer::SheetRenderer(QPainter& painter, QPointF origin, QPointF offsets)
+    : painter_(painter), origin_(origin), offsets_(offsets), dpiX_(painter.device()->logicalDpiX()),
+      dpiY_(painter.device()->logicalDpiY()) {}
+
+void SheetRenderer::Draw(const Sheet& sheet) const {
+    for (const TextItem& item : sheet.items)
+        Draw(item);
+}
+
+void SheetRenderer::Draw(const TextItem& item) const {
+    const QFont font = itemFont(item.pSize);
+    const QFontMetricsF metrics(font, painter_.device());
+    painter_.setFont(font);
+    painter_.setPen(Qt::black);
+    const double lineHeight = toMmY(metrics.height());
+    float y = printerPosition(item.pTop - offsets_.y(), "vertical");
+    // A characters-per-line value of 0 or below cuts nothing: every line is empty.
+    const QStringList pieces = SplitCharacters(item.moji, item.pColCount);
+    for (int k = 0; k < item.pRowCount; ++k) {
+        const QString piece = k < pieces.size() ? pieces[k] : QString();
+        double x;
+        switch (item.pPosition) {
+        case Alignments::Centre: {
+            const double w = toMmX(metrics.horizontalAdvance(piece));
+            x = item.pLeft + (item.pRight - item.pLeft) / 2 - w / 2 - offsets_.x();
+            break;
+        }
+        case Alignments::Right: {
+            const double w = toMmX(metrics.horizontalAdvance(piece));
+            x = item.pRight - w - offsets_.x();
+            break;
+        }
+        default:
+            // Left (0), and any code outside the list (-1 when no alignment
+            // was chosen): the line starts at the box's left edge, never at
+            // the paper's edge.
+            x = item.pLeft - offsets_.x();
+            break;
+        }
+        const float left = printerPosition(x, "horizontal");
+        if (!piece.isEmpty())
+            painter_.drawText(QPointF(toDeviceX(origin_.x() + left),
+                                      toDeviceY(origin_.y() + y) + metrics.ascent()),
+                              piece);
+        // An empty piece prints nothing but still takes its line.
+        y = float(double(y) + lineHeight);
+    }
+}
