@@ -373,6 +373,25 @@ private slots:
         QVERIFY2(lines.contains("この用紙を印刷した誤差：" + said), qPrintable(lines.join('\n')));
         for (const PdfSheets::Word& w : sheets[0].words)
             QVERIFY2(frame.contains(w.box), qPrintable(w.text));
+
+        // Every word stands where it stands on a sheet printed without
+        // offsets, moved by them; across, as far as the words before it on
+        // its line read the same.
+        PrintToPdfFile(out_->filePath("reference.pdf"));
+        PrintCalibrationSheet(QPointF());
+        const QList<PdfSheets::Word>
+            words = sheets[0].words,
+            reference = PdfSheets::ReadSheets(out_->filePath("reference.pdf")).value(0).words;
+        QCOMPARE(words.size(), reference.size());
+        bool sameSoFar = true;
+        for (qsizetype i = 0; i < words.size(); ++i) {
+            const QPointF moved = words[i].box.topLeft() + offsets - reference[i].box.topLeft();
+            if (i == 0 || qAbs(reference[i].box.top() - reference[i - 1].box.top()) > 0.1)
+                sameSoFar = true;
+            sameSoFar = sameSoFar && words[i].text == reference[i].text;
+            QVERIFY2(qAbs(moved.y()) < 0.05 && (!sameSoFar || qAbs(moved.x()) < 0.05),
+                     qPrintable(words[i].text + " off by " + QDebug::toString(moved)));
+        }
     }
 
     // A sheet that cannot be drawn prints nothing: a file printed before stays.
