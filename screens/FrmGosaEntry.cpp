@@ -8,7 +8,7 @@
 #include "common/Numbers.h"
 #include "common/Settings.h"
 #include "common/Twips.h"
-#include "items/AlignCodes.h"
+#include "layout/Alignments.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -28,7 +28,7 @@ FrmGosaEntry::FrmGosaEntry(QWidget* parent) : Form(parent) {
     CmbAlign = new QComboBox(this);
     CmbAlign->setObjectName(QStringLiteral("CmbAlign"));
     CmbAlign->setGeometry(TwipsRect(2400, 2160, 1335, 300));
-    CmbAlign->addItems(AlignCodes::Items);
+    CmbAlign->addItems(Alignments::Items);
     CmdEntry = MakeButton(this, "CmdEntry", QStringLiteral("登録"), QRect(480, 2640, 1400, 375));
     CmdBack =
         MakeButton(this, "CmdBack", QStringLiteral("メニューに戻る"), QRect(2160, 2640, 1400, 375));
@@ -71,7 +71,7 @@ void FrmGosaEntry::Form_Load() {
         TxtFont->setText(DoubleToText(DefaultFontSize));
         TxtCol->setText(QString::number(DefaultColCount));
         TxtRow->setText(QString::number(DefaultRowCount));
-        AlignCodes::Choose(CmbAlign, DefaultAlign);
+        Alignments::Choose(CmbAlign, DefaultAlign);
     });
 }
 

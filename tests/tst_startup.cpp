@@ -7,7 +7,7 @@
 #include "common/LayoutFiles.h"
 #include "common/Messages.h"
 #include "common/Program.h"
-#include "common/Statements.h"
+#include "layout/LayoutStore.h"
 #include "platform/Database.h"
 #include "platform/Engine.h"
 #include "screens/FrmSplash.h"
@@ -26,9 +26,8 @@ namespace {
 // Puts two templates into the folder's data.vsk.
 void fill(AppFolderFixture& app) {
     app.OpenLayoutDatabase();
-    app.Exec(Statements::InsertTemplate("1"));
-    app.Exec(Statements::UpdateTemplateName("見積書", "1"));
-    app.Exec(Statements::InsertTemplate("2"));
+    Layout().SaveTemplate(Layout().CreateTemplate(), "見積書", {});
+    Layout().CreateTemplate();
     app.CloseLayoutDatabase();
 }
 
