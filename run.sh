@@ -36,7 +36,7 @@ if [ -e "$appfolder" ] && [ ! -d "$appfolder" ]; then
 fi
 
 vesk_install_packages
-vesk_build vesk delivered_db
+vesk_build vesk delivered_db delivered_ini
 
 mkdir -p -- "$appfolder"
 

@@ -63,8 +63,24 @@ void Form::Activate() {
 void Form::ExecModal(Form* screen) {
     QPointer<Form> guard(screen);
     screen->setWindowModality(Qt::ApplicationModal);
+    ++modalDepth_;
     screen->exec();
+    --modalDepth_;
     delete guard.data();
+    if (modalDepth_ > 0)
+        return;
+    // This screen was closed or deleted while the modal screen was up (a
+    // program ending, an assistive tool pressing a button of a blocked
+    // screen): that happens now, and it is not activated again.
+    if (deleteWaiting_) {
+        deleteLater();
+        return;
+    }
+    if (unloadWaiting_) {
+        unloadWaiting_ = false;
+        Unload();
+        return;
+    }
     // The opener is the program's active screen again, also where no window
     // manager hands the activation back.
     activateWindow();
@@ -72,6 +88,10 @@ void Form::ExecModal(Form* screen) {
 }
 
 void Form::Unload() {
+    if (modalDepth_ > 0) {
+        unloadWaiting_ = true;
+        return;
+    }
     unloading_ = true;
     close();
     // A modal screen is released by its opener once exec() returns; any other
@@ -91,6 +111,11 @@ void Form::showEvent(QShowEvent* event) {
 }
 
 bool Form::event(QEvent* event) {
+    if (event->type() == QEvent::DeferredDelete && modalDepth_ > 0) {
+        // Deleted once the modal screen above it has returned (ExecModal).
+        deleteWaiting_ = true;
+        return true;
+    }
     if (event->type() == QEvent::WindowActivate && shownOnce_) {
         // The window system gives the focus back right after this event, with
         // the same reason whether the screen has just opened or the user comes
@@ -158,10 +183,19 @@ void Form::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
-        if (defaultButton_ && defaultButton_->isEnabled())
-            defaultButton_->click();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         event->accept();
+        // A held key presses once.
+        if (event->isAutoRepeat())
+            return;
+        // A push button with the focus ignores Enter (none is auto-default),
+        // so it arrives here; a text box, a list or the grid either use it or
+        // press the default button, if the screen has one.
+        auto* focused = qobject_cast<QPushButton*>(focusWidget());
+        QPushButton* pressed = focused && isAncestorOf(focused) ? focused : defaultButton_;
+        if (pressed && pressed->isEnabled())
+            pressed->click();
         return;
     }
     QWidget::keyPressEvent(event);

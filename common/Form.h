@@ -7,7 +7,10 @@
 //  - gaining and losing focus between controls of the screen (WatchFocus);
 //  - the close box does what the screen's back or end button does.
 // No screen reacts to Enter or Esc by itself unless it names a default or a
-// cancel button.
+// cancel button; Enter on a push button that has the focus presses it, as
+// Space does.
+// A screen with a modal screen open above it (ExecModal) is neither closed nor
+// deleted until that screen returns: its frames are still on the stack.
 #pragma once
 
 #include <QDialog>
@@ -24,7 +27,8 @@ public:
     // Raises the loading event if it has not been raised yet.
     void Load();
     // Shows `screen` modally, deletes it when it closes, then raises this
-    // screen's activation.
+    // screen's activation; or, when this screen was unloaded or deleted while
+    // `screen` was open, carries that out now instead.
     void ExecModal(Form* screen);
     // Raises the activation event now.
     void Activate();
@@ -42,6 +46,8 @@ protected:
     void SetDefaultButton(QPushButton* button) { defaultButton_ = button; }
     void SetCancelButton(QPushButton* button) { cancelButton_ = button; }
     // Closes the screen for good: the close box's handler is not asked again.
+    // With a modal screen open above it, that happens when the modal screen
+    // returns.
     void Unload();
 
     bool event(QEvent* event) override;
@@ -70,6 +76,10 @@ private:
     // its losing is raised.
     QPointer<QWidget> focusReported_;
     bool unloading_ = false;
+    // Modal screens open above this one, and what waits for them to return.
+    int modalDepth_ = 0;
+    bool unloadWaiting_ = false;
+    bool deleteWaiting_ = false;
     QPushButton* defaultButton_ = nullptr;
     QPushButton* cancelButton_ = nullptr;
 };

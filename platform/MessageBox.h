@@ -17,9 +17,12 @@ struct MessageBoxRequest {
 };
 
 // Shows the box modally in front of the program's windows and returns 1..7.
+// Enter presses the default button (or the button with the focus). Esc and the
+// close box answer Cancel where the box has it, No on a Yes/No box, OK on an
+// OK box; on an Abort/Retry/Ignore box they do nothing.
 int MsgBox(const QString& text, int style, const QString& title);
 
 // Tests install a responder that sees the request and answers for the user.
-// An empty function restores the real box.
+// An empty function restores the real box. Returns the responder it replaces.
 using MessageBoxResponder = std::function<int(const MessageBoxRequest&)>;
-void SetMessageBoxResponder(MessageBoxResponder responder);
+MessageBoxResponder SetMessageBoxResponder(MessageBoxResponder responder);

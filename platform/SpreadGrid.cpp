@@ -17,6 +17,17 @@
 
 namespace {
 
+// True when `text` begins with a printable character; a surrogate pair counts
+// as the one character it encodes, a lone surrogate as none.
+bool StartsWithPrintable(const QString& text) {
+    if (text.isEmpty())
+        return false;
+    const QChar first = text.at(0);
+    if (first.isHighSurrogate() && text.size() > 1 && text.at(1).isLowSurrogate())
+        return QChar::isPrint(QChar::surrogateToUcs4(first, text.at(1)));
+    return !first.isSurrogate() && first.isPrint();
+}
+
 using Kind = SpreadGrid::CellKind;
 
 // What each cell keeps besides what Qt shows: the value as the program or the
@@ -748,8 +759,10 @@ void SpreadGrid::keyPressEvent(QKeyEvent* event) {
         event->ignore(); // past the edge: the focus moves on
         return;
     }
+    // The first character decides, a character outside the Basic Multilingual
+    // Plane (a surrogate pair) included.
     const QString text = event->text();
-    if (!text.isEmpty() && text.at(0).isPrint() &&
+    if (StartsWithPrintable(text) &&
         !(modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
         BeginTyping(text);
         return;

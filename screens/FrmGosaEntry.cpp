@@ -5,7 +5,6 @@
 #include "common/Globals.h"
 #include "common/InputHelpers.h"
 #include "common/Messages.h"
-#include "common/Numbers.h"
 #include "common/Settings.h"
 #include "common/Twips.h"
 #include "layout/Alignments.h"
@@ -14,6 +13,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <stdexcept>
+#include <string>
+#include <utility>
 
 FrmGosaEntry::FrmGosaEntry(QWidget* parent) : Form(parent) {
     setWindowTitle(QStringLiteral("誤差設定"));
@@ -64,14 +66,26 @@ FrmGosaEntry::FrmGosaEntry(QWidget* parent) : Form(parent) {
         TxtRow, [this] { TxtRow_GotFocus(); }, [this] { TxtRow_LostFocus(); });
 }
 
+QWidget* FrmGosaEntry::ControlOf(const Setting& setting) const {
+    const std::pair<decltype(Setting::global), QWidget*> controls[] = {
+        {&OffsetLeft, TxtLeft},     {&OffsetTop, TxtTop},       {&DefaultFontSize, TxtFont},
+        {&DefaultColCount, TxtCol}, {&DefaultRowCount, TxtRow}, {&DefaultAlign, CmbAlign}};
+    for (const auto& [global, control] : controls) {
+        if (global == setting.global)
+            return control;
+    }
+    throw std::logic_error(std::string("no control for the setting ") + setting.key);
+}
+
 void FrmGosaEntry::Form_Load() {
     Trap(Msg::GeneralFailure, [&] {
-        TxtLeft->setText(DoubleToText(OffsetLeft));
-        TxtTop->setText(DoubleToText(OffsetTop));
-        TxtFont->setText(DoubleToText(DefaultFontSize));
-        TxtCol->setText(QString::number(DefaultColCount));
-        TxtRow->setText(QString::number(DefaultRowCount));
-        Alignments::Choose(CmbAlign, DefaultAlign);
+        for (const Setting& setting : SettingKeys()) {
+            QWidget* control = ControlOf(setting);
+            if (auto* list = qobject_cast<QComboBox*>(control))
+                Alignments::Choose(list, *std::get<qint16*>(setting.global));
+            else
+                static_cast<QLineEdit*>(control)->setText(SettingText(setting));
+        }
     });
 }
 
@@ -121,14 +135,12 @@ void FrmGosaEntry::TxtRow_LostFocus() {
 
 void FrmGosaEntry::CmdEntry_Click() {
     Trap(Msg::UpdateFailed, [&] {
-        const QString limit = QStringLiteral("limit");
-        const QString defaults = QStringLiteral("default");
-        WriteSetting(limit, QStringLiteral("left"), DoubleToText(TextToDouble(TxtLeft->text())));
-        WriteSetting(limit, QStringLiteral("top"), DoubleToText(TextToDouble(TxtTop->text())));
-        WriteSetting(defaults, QStringLiteral("font"), DoubleToText(TextToDouble(TxtFont->text())));
-        WriteSetting(defaults, QStringLiteral("col"), QString::number(TextToInt16(TxtCol->text())));
-        WriteSetting(defaults, QStringLiteral("row"), QString::number(TextToInt16(TxtRow->text())));
-        WriteSetting(defaults, QStringLiteral("align"), QString::number(CmbAlign->currentIndex()));
+        WriteSettings([this](const Setting& setting) {
+            QWidget* control = ControlOf(setting);
+            if (auto* list = qobject_cast<QComboBox*>(control))
+                return QString::number(list->currentIndex());
+            return static_cast<QLineEdit*>(control)->text();
+        });
         Unload();
     });
 }

@@ -9,6 +9,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+struct Setting;
 
 class FrmGosaEntry : public Form {
     Q_OBJECT
@@ -23,6 +24,9 @@ protected:
 private:
     void CmdEntry_Click();
     void CmdBack_Click();
+
+    // The control that shows and edits each setting; every setting has one.
+    QWidget* ControlOf(const Setting& setting) const;
 
     void TxtLeft_GotFocus();
     void TxtLeft_LostFocus();

@@ -5,7 +5,7 @@
 #include "common/LayoutFiles.h"
 #include "common/Messages.h"
 #include "common/Program.h"
-#include "common/Statements.h"
+#include "layout/LayoutFile.h"
 #include "platform/Database.h"
 #include "platform/Engine.h"
 #include "platform/SafeFile.h"
@@ -41,46 +41,6 @@ void require(bool ok, const QString& what) {
         throw std::runtime_error(what.toStdString());
 }
 
-// The tables of the layout database and the columns the program reads and
-// writes. Later features add tables and columns of their own; those may be
-// there too.
-struct LayoutTable {
-    const char* name;
-    QStringList columns;
-};
-const LayoutTable LayoutTables[] = {
-    {"template", {"template_id", "template_name"}},
-    {"page", {"page_id", "template_id", "page_no", "paper_direction", "paper_size"}},
-    {"moji",
-     {"moji_id", "page_id", "moji", "p_size", "p_left", "p_right", "p_top", "p_col_count",
-      "p_row_count", "p_position"}},
-};
-
-QStringList namesIn(Database& db, const QString& statement) {
-    QStringList names;
-    for (auto rs = db.OpenRecordset(statement); !rs->EOF_(); rs->MoveNext())
-        names.append(rs->Field(QStringLiteral("name")).toString().toLower());
-    return names;
-}
-
-// Fails unless `file` holds the three tables with their columns. The engine
-// opens an empty file, or a keyed database without tables, as a database, and
-// compacts it into one without tables; such a file must never replace the
-// backup or data.vsk.
-void requireLayoutDatabase(const QString& file) {
-    Database db(file, false, true, LayoutFiles::Connect);
-    const QStringList tables =
-        namesIn(db, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
-    for (const LayoutTable& table : LayoutTables) {
-        const QString name = QString::fromLatin1(table.name);
-        require(tables.contains(name), file + " has no table " + name);
-        const QStringList columns = namesIn(db, "PRAGMA table_info(" + name + ")");
-        for (const QString& column : table.columns)
-            require(columns.contains(column), file + " has no column " + name + "." + column);
-    }
-    db.Close();
-}
-
 // Removes what a failed start created. The compaction is removed only while
 // data.vsk is there: data.vsk is replaced in one rename, so a data.vsk that is
 // there is complete; without it the compaction may be the only copy left.
@@ -100,10 +60,8 @@ void backUpAndCompact(bool& compactionStarted) {
 
     // A run that died in the middle of a write left its journal: opening the
     // database once rolls it back into data.vsk before anything is copied.
-    if (QFile::exists(journal)) {
-        Database recover(LayoutFiles::Data, false, false, LayoutFiles::Connect);
-        recover.Close();
-    }
+    if (QFile::exists(journal))
+        LayoutFile(LayoutFiles::Data).RollBackInterruptedWrite();
 
     // The backup and the compaction get data.vsk's permission bits, so that
     // neither is readable by more accounts than the database itself.
@@ -116,22 +74,14 @@ void backUpAndCompact(bool& compactionStarted) {
             require(QFile::remove(stale), stale + " stays");
     }
 
-    {
-        // The database is never created by opening it, so the compaction
-        // target starts as an empty file, which reads as an empty database.
-        compactionStarted = true;
-        CreateFileLike(LayoutFiles::Compacted, LayoutFiles::Data);
-        Database source(LayoutFiles::Data, false, false, LayoutFiles::Connect);
-        // The export copies rows table by table; the keys are checked in use.
-        source.Execute(QStringLiteral("PRAGMA foreign_keys = OFF"));
-        const QString key = Database::PasswordOf(LayoutFiles::Connect);
-        source.Execute("ATTACH DATABASE '" + Statements::QuoteDoubled(LayoutFiles::Compacted) +
-                       "' AS better KEY '" + Statements::QuoteDoubled(key) + "'");
-        source.Execute(QStringLiteral("SELECT sqlcipher_export('better')"));
-        source.Execute(QStringLiteral("DETACH DATABASE better"));
-        source.Close();
-    }
-    requireLayoutDatabase(LayoutFiles::Compacted);
+    // The database is never created by opening it, so the compaction target
+    // starts as an empty file, which reads as an empty database.
+    compactionStarted = true;
+    CreateFileLike(LayoutFiles::Compacted, LayoutFiles::Data);
+    LayoutFile(LayoutFiles::Data).CompactInto(LayoutFiles::Compacted);
+    // An empty or tableless data.vsk compacts into a file without tables,
+    // which must never replace the backup or data.vsk.
+    LayoutFile(LayoutFiles::Compacted).RequireLayoutTables();
 
     // The whole database was read and its copy is sound: the copy taken
     // before it is a good backup.

@@ -1,4 +1,5 @@
 #include "common/Program.h"
+#include "platform/QtJapanese.h"
 #include "start/StartUp.h"
 
 #include <QApplication>
@@ -13,6 +14,8 @@ int main(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
     RegisterFontSubstitutions();
     SetProgramFont();
+    // Message boxes and the file dialog speak Japanese, as the screens do.
+    LoadQtJapanese();
 
     switch (StartUp()) {
     case StartResult::SecondCopy:

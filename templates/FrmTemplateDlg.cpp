@@ -10,6 +10,7 @@
 #include "pages/FrmPage.h"
 #include "templates/FrmMenu.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -24,13 +25,16 @@ FrmTemplateDlg::FrmTemplateDlg(QWidget* parent) : Form(parent) {
 
     LblPreview = MakeLabel(this, "LblPreview", QStringLiteral("テンプレート一覧"),
                            QRect(360, 240, 3495, 255));
-    LblPreview->setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), 10.5));
+    QFont previewFont(QStringLiteral("ＭＳ Ｐゴシック"));
+    previewFont.setPointSizeF(10.5);
+    LblPreview->setFont(previewFont);
 
     LstPreview = new QListWidget(this);
     LstPreview->setGeometry(TwipsRect(360, 480, 3495, 2220));
     LstPreview->setSelectionMode(QAbstractItemView::SingleSelection);
     LstPreview->setSortingEnabled(false);
     LblPreview->setBuddy(LstPreview);
+    LstPreview->installEventFilter(this);
 
     CmdOK = MakeButton(this, "CmdOK", QStringLiteral("ＯＫ"), QRect(1560, 2880, 1000, 375));
     CmdCancel =
@@ -42,6 +46,22 @@ FrmTemplateDlg::FrmTemplateDlg(QWidget* parent) : Form(parent) {
     connect(CmdOK, &QPushButton::clicked, this, [this] { CmdOK_Click(); });
     connect(CmdCancel, &QPushButton::clicked, this, [this] { CmdCancel_Click(); });
     connect(LstPreview, &QListWidget::itemDoubleClicked, this, [this] { LstPreview_DblClick(); });
+}
+
+bool FrmTemplateDlg::eventFilter(QObject* watched, QEvent* event) {
+    // With no entry selected, Down selects the first entry. The list's cursor
+    // sits on the first entry already (Qt puts it there with the focus), so
+    // Down alone would select the second.
+    if (watched == LstPreview && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Down &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+            LstPreview->selectedItems().isEmpty() && LstPreview->count() > 0) {
+            LstPreview->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+            return true;
+        }
+    }
+    return Form::eventFilter(watched, event);
 }
 
 void FrmTemplateDlg::Form_Load() {

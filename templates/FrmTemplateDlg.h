@@ -20,6 +20,7 @@ protected:
     void Form_Load() override;
     void Form_Activate() override;
     void CloseBox_Click() override { CmdCancel_Click(); }
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CmdOK_Click();

@@ -6,6 +6,7 @@
 #include "common/Program.h"
 #include "platform/Database.h"
 #include "platform/Engine.h"
+#include "platform/QtJapanese.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,15 +15,43 @@
 #include <QtTest>
 #include <stdexcept>
 
-// Every suite sees the screens with the program's own fonts.
-static void setUpProgramFonts() {
+namespace {
+
+// Answers a box that no recorder expected: the test fails, and the box gets
+// the answer that changes nothing.
+int UnexpectedMessageBox(const MessageBoxRequest& r) {
+    QString shown = r.text;
+    shown.replace(u'\r', QStringLiteral("\\r"));
+    QTest::qFail(qPrintable(QStringLiteral("Unexpected message box: ") + shown), __FILE__,
+                 __LINE__);
+    switch (r.buttons()) {
+    case 1:
+    case 3:
+    case 5:
+        return 2; // Cancel
+    case 2:
+        return 3; // Abort
+    case 4:
+        return 7; // No
+    default:
+        return 1; // OK
+    }
+}
+
+} // namespace
+
+// Every suite sees the screens with the program's own fonts and Qt's texts
+// in Japanese, and never waits on a message box.
+static void setUpProgram() {
     RegisterFontSubstitutions();
     SetProgramFont();
+    LoadQtJapanese();
+    SetMessageBoxResponder(UnexpectedMessageBox);
 }
-Q_COREAPP_STARTUP_FUNCTION(setUpProgramFonts)
+Q_COREAPP_STARTUP_FUNCTION(setUpProgram)
 
 MessageRecorder::MessageRecorder() {
-    SetMessageBoxResponder([this](const MessageBoxRequest& r) {
+    previous_ = SetMessageBoxResponder([this](const MessageBoxRequest& r) {
         shown.append(r);
         if (onShow)
             onShow(r);
@@ -31,7 +60,7 @@ MessageRecorder::MessageRecorder() {
 }
 
 MessageRecorder::~MessageRecorder() {
-    SetMessageBoxResponder({});
+    SetMessageBoxResponder(std::move(previous_));
 }
 
 QStringList MessageRecorder::texts() const {

@@ -13,18 +13,29 @@
 
 #include "platform/MessageBox.h"
 
+// Every suite starts with a guard in the real message box's place: a box that
+// no MessageRecorder is there to answer fails the running test and is answered
+// with its escape answer (Cancel, No or OK), so no test waits for a user.
+
 // Records every message box request and answers with `answer` (or with the
-// answers queued in `answers`, first to last).
+// answers queued in `answers`, first to last). Recorders nest: the one made
+// last answers, and its end gives the answering back to the one before (or to
+// the guard).
 class MessageRecorder {
 public:
     MessageRecorder();
     ~MessageRecorder();
+    MessageRecorder(const MessageRecorder&) = delete;
+    MessageRecorder& operator=(const MessageRecorder&) = delete;
     QList<MessageBoxRequest> shown;
     QList<int> answers;
     int answer = 1;
     QStringList texts() const;
     // Called after recording, before answering (to look at the screen then).
     std::function<void(const MessageBoxRequest&)> onShow;
+
+private:
+    MessageBoxResponder previous_;
 };
 
 // A temporary application folder with the delivered data.vsk and vesk.ini.

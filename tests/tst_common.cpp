@@ -4,8 +4,46 @@
 #include "common/Messages.h"
 #include "common/Numbers.h"
 #include "common/TextUnits.h"
+#include "platform/MessageBox.h"
 
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QtTest>
+
+namespace {
+
+// The real message box in place of the suite's guard, for one test.
+class RealMessageBox {
+public:
+    RealMessageBox() : previous_(SetMessageBoxResponder({})) {}
+    ~RealMessageBox() { SetMessageBoxResponder(std::move(previous_)); }
+
+private:
+    MessageBoxResponder previous_;
+};
+
+// The standard buttons of each button digit, in the order of the digit's
+// default-button numbering.
+QList<QMessageBox::StandardButton> ButtonsOf(int digit) {
+    using B = QMessageBox;
+    switch (digit) {
+    case 1:
+        return {B::Ok, B::Cancel};
+    case 2:
+        return {B::Abort, B::Retry, B::Ignore};
+    case 3:
+        return {B::Yes, B::No, B::Cancel};
+    case 4:
+        return {B::Yes, B::No};
+    case 5:
+        return {B::Retry, B::Cancel};
+    default:
+        return {B::Ok};
+    }
+}
+
+} // namespace
 
 class TestCommon : public QObject {
     Q_OBJECT
@@ -18,6 +56,8 @@ private slots:
     void doubleToText();
     void messageStyleAndText_data();
     void messageStyleAndText();
+    void realMessageBox_data();
+    void realMessageBox();
     void charactersAreGraphemes();
 };
 
@@ -114,6 +154,93 @@ void TestCommon::messageStyleAndText() {
     QCOMPARE(r.style, style);
     QCOMPARE(r.title, QString("VESK"));
     QCOMPARE(r.text, "テンプレート" + coded.mid(3) + "\r");
+}
+
+void TestCommon::realMessageBox_data() {
+    QTest::addColumn<int>("style");
+    QTest::addColumn<QStringList>("texts"); // the buttons, first to last
+    QTest::addColumn<QString>("action");    // Enter, Esc, close, or the button to click
+    QTest::addColumn<int>("result");        // 0: the box stays open
+    const QStringList ok = {"OK"};
+    const QStringList okCancel = {"OK", "キャンセル"};
+    const QStringList abortRetryIgnore = {"中止", "再試行", "無視"};
+    const QStringList yesNoCancel = {"はい(&Y)", "いいえ(&N)", "キャンセル"};
+    const QStringList yesNo = {"はい(&Y)", "いいえ(&N)"};
+    const QStringList retryCancel = {"再試行", "キャンセル"};
+    QTest::newRow("OK, Enter") << 4096 << ok << "Enter" << 1;
+    QTest::newRow("OK, Esc") << 4096 << ok << "Esc" << 1;
+    QTest::newRow("OK Cancel, second default, Enter") << 4096 + 1 + 256 << okCancel << "Enter" << 2;
+    QTest::newRow("OK Cancel, OK") << 4096 + 1 << okCancel << "OK" << 1;
+    QTest::newRow("OK Cancel, Esc") << 4096 + 1 << okCancel << "Esc" << 2;
+    QTest::newRow("Abort Retry Ignore, third default, Enter")
+        << 4096 + 2 + 512 << abortRetryIgnore << "Enter" << 5;
+    QTest::newRow("Abort Retry Ignore, Retry") << 4096 + 2 << abortRetryIgnore << "再試行" << 4;
+    QTest::newRow("Abort Retry Ignore, Esc") << 4096 + 2 << abortRetryIgnore << "Esc" << 0;
+    QTest::newRow("Abort Retry Ignore, close") << 4096 + 2 << abortRetryIgnore << "close" << 0;
+    QTest::newRow("Yes No Cancel, Enter") << 4096 + 3 << yesNoCancel << "Enter" << 6;
+    QTest::newRow("Yes No Cancel, No") << 4096 + 3 << yesNoCancel << "いいえ(&N)" << 7;
+    QTest::newRow("Yes No Cancel, Esc") << 4096 + 3 << yesNoCancel << "Esc" << 2;
+    QTest::newRow("Yes No, Enter") << 4096 + 4 << yesNo << "Enter" << 6;
+    QTest::newRow("Yes No, second default, Enter") << 4096 + 4 + 256 << yesNo << "Enter" << 7;
+    QTest::newRow("Yes No, Esc") << 4096 + 4 << yesNo << "Esc" << 7;
+    QTest::newRow("Yes No, close") << 4096 + 4 << yesNo << "close" << 7;
+    QTest::newRow("Retry Cancel, Retry") << 4096 + 5 << retryCancel << "再試行" << 4;
+    QTest::newRow("Retry Cancel, Esc") << 4096 + 5 << retryCancel << "Esc" << 2;
+    QTest::newRow("digit 7 is OK") << 4096 + 7 << ok << "Enter" << 1;
+    QTest::newRow("default past the last") << 4096 + 4 + 768 << yesNo << "Enter" << 6;
+}
+
+void TestCommon::realMessageBox() {
+    QFETCH(int, style);
+    QFETCH(QStringList, texts);
+    QFETCH(QString, action);
+    QFETCH(int, result);
+    RealMessageBox real;
+    const QList<QMessageBox::StandardButton> standard = ButtonsOf(style & 0xF);
+    const int defaultIndex = (style >> 8) & 0xF;
+    // What the box showed, looked at while it is up and compared once it has
+    // gone (a failed comparison must not leave the box waiting).
+    QStringList seen;
+    QString shownText;
+    bool defaultHasFocus = false;
+    bool stayed = false;
+    QTimer drive; // answers the box as a user does once it is up
+    connect(&drive, &QTimer::timeout, this, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        drive.stop();
+        for (QMessageBox::StandardButton b : standard)
+            seen.append(box->button(b) ? box->button(b)->text() : QString("missing"));
+        if (box->buttons().size() != standard.size())
+            seen.append("more buttons");
+        shownText = box->windowTitle() + ": " + box->text();
+        QAbstractButton* def = box->button(standard.value(defaultIndex, standard.first()));
+        defaultHasFocus =
+            def && box->defaultButton() == def && box->focusWidget() == static_cast<QWidget*>(def);
+        if (action == "Enter")
+            QTest::keyClick(box->focusWidget(), Qt::Key_Return);
+        else if (action == "Esc")
+            QTest::keyClick(box->focusWidget(), Qt::Key_Escape);
+        else if (action == "close")
+            box->close();
+        else
+            for (QAbstractButton* b : box->buttons())
+                if (b->text() == action)
+                    QTest::mouseClick(b, Qt::LeftButton);
+        // A box that took no answer is ended by its first button.
+        stayed = box->isVisible();
+        if (stayed)
+            box->button(standard.first())->click();
+    });
+    drive.start(10);
+    const int answer = MsgBox(QStringLiteral("一行目\r二行目\r"), style, QStringLiteral("題"));
+    QCOMPARE(seen, texts);
+    QVERIFY(defaultHasFocus);
+    // Line breaks for carriage returns, none at the end.
+    QCOMPARE(shownText, QString("題: 一行目\n二行目"));
+    QCOMPARE(stayed, result == 0);
+    QCOMPARE(answer, result ? result : 3); // Abort ended the box that stayed
 }
 
 void TestCommon::charactersAreGraphemes() {

@@ -62,10 +62,14 @@ private slots:
     void typingIsLimited_data();
     void typingIsLimited();
     void typingStartsEditingAndEnterMoves();
+    void firstKeyOutsideTheBasicPlaneStartsEditing_data();
+    void firstKeyOutsideTheBasicPlaneStartsEditing();
     void listChosenByKeyboard_data();
     void listChosenByKeyboard();
     void checkAndButtonCells();
     void leaveCellCancelKeepsCursor();
+    void leaveCellOnAClick_data();
+    void leaveCellOnAClick();
     void programValuesShownWhole();
 };
 
@@ -111,6 +115,29 @@ void TestGrid::typingStartsEditingAndEnterMoves() {
     QCOMPARE(Cursor(*grid), QPoint(kFree, 3));
     QCOMPARE(grid->CellText(kFree, 2), QStringLiteral("q"));
     QVERIFY(!grid->Editing());
+}
+
+void TestGrid::firstKeyOutsideTheBasicPlaneStartsEditing_data() {
+    QTest::addColumn<QString>("first"); // one key event's text
+    QTest::addColumn<bool>("composed"); // the rest through the input method
+    QTest::newRow("𠮷 by a key") << QString::fromUcs4(U"\U00020BB7") << false;
+    QTest::newRow("𩸽 by a key, then composed") << QString::fromUcs4(U"\U00029E3D") << true;
+}
+
+void TestGrid::firstKeyOutsideTheBasicPlaneStartsEditing() {
+    QFETCH(QString, first);
+    QFETCH(bool, composed);
+    auto grid = MakeGrid();
+    grid->SetActiveCell(kFree, 2);
+    // One key event carrying the whole surrogate pair, as a keyboard layout or
+    // an input method without preedit sends it.
+    QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, first);
+    QApplication::sendEvent(QApplication::focusWidget(), &key);
+    QVERIFY(grid->Editing());
+    if (composed)
+        Compose(QStringLiteral("定食"));
+    Key(Qt::Key_Return);
+    QCOMPARE(grid->CellText(kFree, 2), composed ? first + "定食" : first);
 }
 
 void TestGrid::listChosenByKeyboard_data() {
@@ -162,6 +189,31 @@ void TestGrid::leaveCellCancelKeepsCursor() {
     Key(Qt::Key_Return);
     QCOMPARE(asked, (QList<QList<int>>{{kPage, 2, kPage, 3}}));
     QCOMPARE(Cursor(*grid), QPoint(kPage, 2));
+}
+
+void TestGrid::leaveCellOnAClick_data() {
+    QTest::addColumn<bool>("cancel");
+    QTest::newRow("refused") << true;
+    QTest::newRow("allowed") << false;
+}
+
+void TestGrid::leaveCellOnAClick() {
+    QFETCH(bool, cancel);
+    auto grid = MakeGrid();
+    QList<QList<int>> asked;
+    connect(grid.get(), &SpreadGrid::LeaveCell, this,
+            [&](int col, int row, int newCol, int newRow, bool* refuse) {
+                asked.append({col, row, newCol, newRow});
+                *refuse = cancel;
+            });
+    grid->SetActiveCell(kPage, 2);
+    // A click on the check box of another row asks first; a refusal keeps the
+    // cursor and drops the click, so the box stays unchecked.
+    const QRect target = grid->visualRect(grid->model()->index(4 - 1, kPrint - 1));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, target.center());
+    QTRY_COMPARE(asked, (QList<QList<int>>{{kPage, 2, kPrint, 4}}));
+    QCOMPARE(Cursor(*grid), cancel ? QPoint(kPage, 2) : QPoint(kPrint, 4));
+    QCOMPARE(grid->CellText(kPrint, 4), cancel ? QStringLiteral("0") : QStringLiteral("1"));
 }
 
 void TestGrid::programValuesShownWhole() {

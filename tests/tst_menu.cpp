@@ -48,6 +48,8 @@ private slots:
     void activationLoadsSettings_data();
     void activationLoadsSettings();
     void modalScreensReloadSettingsOnClosing();
+    void deletedBeneathAModalScreenWaitsForIt();
+    void endReleasesTheDatabase_data();
     void endReleasesTheDatabase();
 
 private:
@@ -139,14 +141,46 @@ void TestMenu::modalScreensReloadSettingsOnClosing() {
     QCOMPARE(Globals(), QStringLiteral("2.5 0 1 2 3 0"));
 }
 
-// Last, as the program has ended afterwards.
-void TestMenu::endReleasesTheDatabase() {
+void TestMenu::deletedBeneathAModalScreenWaitsForIt() {
     Open();
+    // The program ending (or anything else) deletes the menu while the version
+    // screen is open above it: the menu goes once that screen has returned.
+    QStringList seen;
+    QTimer drive;
+    connect(&drive, &QTimer::timeout, this, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        drive.stop();
+        menu_->deleteLater();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        seen.append(menu_ ? "kept" : "deleted");
+        modal->findChild<QPushButton*>("cmdOK")->click();
+    });
+    drive.start(10);
+    QTest::mouseClick(Button("CmdVersion"), Qt::LeftButton);
+    QCOMPARE(seen, QStringList{"kept"});
+    QTRY_VERIFY(menu_.isNull());
+}
 
-    // "終了" closes the database and ends the program.
-    QTest::mouseClick(Button("CmdEnd"), Qt::LeftButton);
+// Last, as the program has ended afterwards.
+void TestMenu::endReleasesTheDatabase_data() {
+    QTest::addColumn<bool>("closeBox");
+    QTest::newRow("終了") << false;
+    QTest::newRow("close box") << true;
+}
+
+void TestMenu::endReleasesTheDatabase() {
+    QFETCH(bool, closeBox);
+    Open();
+    // "終了", and the close box as "終了", close the database and end the program.
+    if (closeBox)
+        menu_->close();
+    else
+        QTest::mouseClick(Button("CmdEnd"), Qt::LeftButton);
     QTRY_VERIFY(ProgramEnded());
     QVERIFY(LayoutDatabase == nullptr);
+    QVERIFY(menu_.isNull() || !menu_->isVisible());
 }
 
 QTEST_MAIN(TestMenu)

@@ -10,6 +10,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -71,6 +72,7 @@ private slots:
     void detailButton();
     void failedSaveLeavesNothing();
     void backReturnsToTheMenu();
+    void backBeneathTheItemGridWaitsForIt();
 };
 
 void TestPage::newTemplateOpensEmpty() {
@@ -231,6 +233,52 @@ void TestPage::backReturnsToTheMenu() {
     QTRY_VERIFY(page.form.isNull());
     QCOMPARE(app.Scalar("select count(*) as n from page"), 0);
     QVERIFY(VisibleScreen<FrmMenu>());
+}
+
+void TestPage::backBeneathTheItemGridWaitsForIt() {
+    OpenAppFolder app;
+    app.Exec(Statements::InsertTemplate("1"));
+    app.Exec(Statements::InsertPage("8", "1", "1", 0, 1));
+    PageScreen page("1");
+    // With the item grid and the image placement screen open above it, an
+    // assistive tool presses 戻る of the page screen, which they block: the
+    // page screen stays until the item grid returns, then closes.
+    QStringList seen;
+    auto click = [](QWidget* screen, const char* button) {
+        QPointer<QPushButton> b = screen->findChild<QPushButton*>(button);
+        QMetaObject::invokeMethod(
+            b, [b] { b->click(); }, Qt::QueuedConnection);
+    };
+    auto pageState = [&] {
+        return QString(page.form && page.form->isVisible() ? "page open" : "page closed");
+    };
+    QTimer drive;
+    connect(&drive, &QTimer::timeout, this, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        const QString now = modal ? modal->metaObject()->className() : QString();
+        if (seen.isEmpty() && now == "FrmMoji") {
+            seen.append(now);
+            click(modal, "CmdImage");
+        } else if (seen.size() == 1 && now == "FrmScanTate") {
+            page.form->findChild<QPushButton*>("CmdBack")->click();
+            seen.append(now + ": " + pageState());
+            click(modal, "CmdBack");
+        } else if (seen.size() == 2 && now == "FrmMoji") {
+            seen.append(now + ": " + pageState());
+            drive.stop();
+            click(modal, "CmdBack");
+        }
+    });
+    drive.start(10);
+    page.grid()->setFocus();
+    page.grid()->SetActiveCell(FrmPage::ColDetail, 1);
+    PressKey(Qt::Key_Space);
+    QCOMPARE(seen, QStringList({"FrmMoji", "FrmScanTate: page open", "FrmMoji: page open"}));
+    QTRY_VERIFY(page.form.isNull());
+    int menus = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        menus += qobject_cast<FrmMenu*>(w) && w->isVisible();
+    QCOMPARE(menus, 1);
 }
 
 QTEST_MAIN(TestPage)

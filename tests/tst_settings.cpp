@@ -2,7 +2,6 @@
 // messages the user sees, and what a write keeps.
 #include "TestSupport.h"
 #include "common/ErrorTrap.h"
-#include "common/Globals.h"
 #include "common/Messages.h"
 #include "common/Settings.h"
 
@@ -11,8 +10,16 @@
 namespace {
 
 void setGlobals(double v) {
-    OffsetLeft = OffsetTop = DefaultFontSize = v;
-    DefaultColCount = DefaultRowCount = DefaultAlign = qint16(v);
+    for (const Setting& setting : SettingKeys())
+        std::visit([v](auto* global) { *global = v; }, setting.global);
+}
+
+// Every setting's global, in the table's order.
+QList<double> globals() {
+    QList<double> values;
+    for (const Setting& setting : SettingKeys())
+        std::visit([&](auto* global) { values.append(*global); }, setting.global);
+    return values;
 }
 
 // The menu's activation: the load inside the general failure trap.
@@ -37,8 +44,12 @@ private slots:
 void TestSettings::load_data() {
     QTest::addColumn<QByteArray>("ini");
     QTest::addColumn<QStringList>("messages");
-    // left, top, font, col, row, align after the load (globals start at 9).
+    // The globals in the table's order after the load (they start at 9): left, top,
+    // font, col, row, align.
     QTest::addColumn<QList<double>>("values");
+    // The file a new installation gets.
+    QTest::newRow("delivered") << ReadBytes(DeliveredSettings()) << QStringList()
+                               << QList<double>{0, 0, 10.5, 20, 1, 0};
     QTest::newRow("complete")
         << QByteArray("[limit]\nleft=1.5\ntop=-0.5\n[default]\nfont=10.5\ncol=20\nrow=2\nalign=1\n")
         << QStringList() << QList<double>{1.5, -0.5, 10.5, 20, 2, 1};
@@ -70,9 +81,7 @@ void TestSettings::load() {
     MessageRecorder recorder;
     loadAsTheMenuDoes();
     QCOMPARE(recorder.texts(), messages);
-    QCOMPARE(QList<double>({OffsetLeft, OffsetTop, DefaultFontSize, double(DefaultColCount),
-                            double(DefaultRowCount), double(DefaultAlign)}),
-             values);
+    QCOMPARE(globals(), values);
 }
 
 void TestSettings::writeCreatesAndKeeps() {
@@ -83,7 +92,7 @@ void TestSettings::writeCreatesAndKeeps() {
     loadAsTheMenuDoes();
     loadAsTheMenuDoes();
     QCOMPARE(recorder.texts(), QStringList({ReadFailed, General, ReadFailed, General}));
-    QCOMPARE(OffsetLeft, 0.0);
+    QCOMPARE(globals(), QList<double>(SettingKeys().size(), 0.0));
     QVERIFY(!QFile::exists(app.file("vesk.ini")));
 
     recorder.shown.clear();
@@ -104,10 +113,10 @@ void TestSettings::failedWriteIsReportedAndTheNextKeyGoesOn() {
     // A folder in place of the file: it can be neither read nor replaced.
     QVERIFY(QDir(app.path()).mkdir("vesk.ini"));
     MessageRecorder recorder;
-    WriteSetting("limit", "left", "1");
-    WriteSetting("limit", "top", "1");
-    QCOMPARE(recorder.texts(), QStringList({"設定ファイル書き込みに失敗しました。\r",
-                                            "設定ファイル書き込みに失敗しました。\r"}));
+    WriteSettings([](const Setting&) { return QStringLiteral("1"); });
+    QCOMPARE(recorder.texts(),
+             QStringList(SettingKeys().size(),
+                         QStringLiteral("設定ファイル書き込みに失敗しました。\r")));
     QVERIFY(QFileInfo(app.file("vesk.ini")).isDir());
 }
 

@@ -26,8 +26,9 @@ namespace {
 // Puts two templates into the folder's data.vsk.
 void fill(AppFolderFixture& app) {
     app.OpenLayoutDatabase();
-    Layout().SaveTemplate(Layout().CreateTemplate(), "見積書", {});
-    Layout().CreateTemplate();
+    LayoutStore store = Layout();
+    store.SaveTemplate(store.CreateTemplate(), QStringLiteral("見積書"), {});
+    store.CreateTemplate();
     app.CloseLayoutDatabase();
 }
 

@@ -87,6 +87,7 @@ private slots:
     void cleanup() { CloseAllScreens(); }
     void entriesActOnTheirOwnIds();
     void deleteAnsweredNoThenYes();
+    void firstDownSelectsTheFirstEntry();
     void copyOfThirtyPagesIsIdentical();
     void tooManyPagesLeaveNoTrace();
     void otherModesOnlyChooseAndCancelReturns();
@@ -155,6 +156,35 @@ void TestTemplateDlg::deleteAnsweredNoThenYes() {
     QCOMPARE(recorder.texts(), QStringList{"テンプレートが選択されていません。\r"});
     QCOMPARE(recorder.shown.first().style, 4096);
     QCOMPARE(QApplication::focusWidget(), d.list());
+}
+
+void TestTemplateDlg::firstDownSelectsTheFirstEntry() {
+    OpenAppFolder app;
+    for (int id = 1; id <= 3; ++id)
+        makeTemplate(app, id, QString("t%1").arg(id), 0, 0);
+    TemplateMode = 3;
+    Dialog d;
+    MessageRecorder recorder;
+    recorder.answer = 6; // Yes
+    auto selected = [&] {
+        const auto items = d.list()->selectedItems();
+        return items.size() == 1 ? items.first()->text() : QString::number(items.size());
+    };
+    d.form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(d.form));
+    QCOMPARE(QApplication::focusWidget(), d.list());
+    QCOMPARE(selected(), QString("0"));
+    PressKey(Qt::Key_Down);
+    QCOMPARE(selected(), QString("t1"));
+    PressKey(Qt::Key_Down);
+    QCOMPARE(selected(), QString("t2"));
+    // After a delete nothing is selected again: Down starts from the top.
+    d.ok();
+    QCOMPARE(d.entries(), QStringList({"t1", "t3"}));
+    QCOMPARE(selected(), QString("0"));
+    d.list()->setFocus();
+    PressKey(Qt::Key_Down);
+    QCOMPARE(selected(), QString("t1"));
 }
 
 void TestTemplateDlg::copyOfThirtyPagesIsIdentical() {

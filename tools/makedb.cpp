@@ -1,10 +1,13 @@
 // Writes the delivered empty layout database: the three tables, encrypted
-// with the database password.
+// with the database password. The file is kept only when start-up would take
+// it as a layout database.
 #include "common/LayoutFiles.h"
+#include "layout/LayoutFile.h"
 #include "platform/Database.h"
 
 #include <QFile>
 #include <cstdio>
+#include <exception>
 #include <sqlite3.h>
 
 static const char* const Schema = R"SQL(
@@ -63,5 +66,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     sqlite3_close(db);
+    try {
+        LayoutFile(path).RequireLayoutTables();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "makedb: %s\n", e.what());
+        QFile::remove(path);
+        return 1;
+    }
     return 0;
 }
