@@ -8,8 +8,8 @@
 #include <memory>
 
 qint16 NextId(const QString& table, const QString& column) {
-    SqlText = Statements::MaxId(table, column);
-    std::unique_ptr<Recordset> sharedRecordset = LayoutDatabase->OpenRecordset(SqlText);
+    std::unique_ptr<Recordset> sharedRecordset =
+        LayoutDatabase->OpenRecordset(Statements::MaxId(table, column));
     const QVariant maxId = sharedRecordset->Field(QStringLiteral("max_id"));
     const qint16 result = maxId.isValid() ? DoubleToInt16(maxId.toDouble() + 1) : qint16(1);
     sharedRecordset->Close();

@@ -158,9 +158,10 @@ void FrmPage::vaSpread_ButtonClicked(int col, int row) {
         }
         CurrentPageId = PageIds[row];
         CurrentPaperDirection = qint16(vaSpread->ListIndex(ColDirection, row));
-        CurrentPaperSize = qint16(vaSpread->ListIndex(ColSize, row));
-        // The text item grid of the page; nothing is reloaded when it closes.
-        ExecModal(new FrmMoji);
+        // The text item grid of the page, with the direction and the size as
+        // the row shows them; nothing is reloaded when it closes.
+        ExecModal(new FrmMoji(CurrentPageId, CurrentPaperDirection,
+                              qint16(vaSpread->ListIndex(ColSize, row))));
     });
 }
 

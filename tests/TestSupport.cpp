@@ -146,6 +146,16 @@ qlonglong AppFolderFixture::Scalar(const QString& sql) {
     return v.toLongLong();
 }
 
+QList<QVariantList> AppFolderFixture::Rows(const QString& sql, const QStringList& columns) {
+    QList<QVariantList> rows;
+    for (auto rs = LayoutDatabase->OpenRecordset(sql); !rs->EOF_(); rs->MoveNext()) {
+        rows.append(QVariantList());
+        for (const QString& column : columns)
+            rows.last().append(rs->Field(column));
+    }
+    return rows;
+}
+
 QString CopyProgramInto(const QString& folder) {
     const QString target = QDir(folder).filePath(QStringLiteral("vesk"));
     QFile::remove(target);

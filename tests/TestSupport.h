@@ -51,6 +51,8 @@ public:
     // Runs statements on the open layout database.
     void Exec(const QString& sql);
     qlonglong Scalar(const QString& sql);
+    // The stored values of `columns` in each row `sql` returns, first to last.
+    QList<QVariantList> Rows(const QString& sql, const QStringList& columns);
 
 private:
     QTemporaryDir dir_;

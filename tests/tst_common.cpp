@@ -1,9 +1,8 @@
-// Number conversions, the statement catalogue, coded messages and character
-// counting: the rules every screen relies on.
+// Number conversions, coded messages and character counting: the rules every
+// screen relies on.
 #include "TestSupport.h"
 #include "common/Messages.h"
 #include "common/Numbers.h"
-#include "common/Statements.h"
 #include "common/TextUnits.h"
 #include "platform/MessageBox.h"
 
@@ -55,9 +54,6 @@ private slots:
     void textToInt16();
     void doubleToText_data();
     void doubleToText();
-    void catalogueTexts();
-    void typedNumbersNeverChangeAStatement();
-    void quotesAreDoubled();
     void messageStyleAndText_data();
     void messageStyleAndText();
     void realMessageBox_data();
@@ -137,60 +133,6 @@ void TestCommon::doubleToText() {
     QCOMPARE(DoubleToText(value), text);
     // The text reads back as the value, up to 15 significant digits.
     QVERIFY(qAbs(TextToDouble(DoubleToText(value)) - value) <= 1e-14 * qMax(1.0, qAbs(value)));
-}
-
-void TestCommon::catalogueTexts() {
-    using namespace Statements;
-    QCOMPARE(MaxId("template", "template_id"),
-             QString("select max(template.template_id) as max_id from template"));
-    QCOMPARE(InsertTemplate("4"), QString("insert into template (template_id) select 4"));
-    QCOMPARE(SelectTemplates(), QString("select * from template"));
-    QCOMPARE(SelectTemplate("3"), QString("select * from template where template_id = 3"));
-    QCOMPARE(UpdateTemplateName("A", "3"),
-             QString("update template set template_name = 'A' where template_id = 3"));
-    QCOMPARE(DeleteTemplate("3"), QString("delete from template where template_id = 3"));
-    QCOMPARE(SelectPagesById("5"),
-             QString("select * from page where template_id = 5 order by page_id"));
-    QCOMPARE(SelectPagesByNo("5"),
-             QString("select * from page where template_id = 5 order by page_no"));
-    QCOMPARE(InsertPage("12", "5", "2", 0, 1),
-             QString("insert into page ( page_id, template_id, page_no, paper_direction, "
-                     "paper_size) select 12, 5, 2 ,0 ,1"));
-    QCOMPARE(UpdatePage("2", 0, 3, "15"),
-             QString("update page set page_no = 2 ,paper_direction = 0 ,paper_size = 3 where "
-                     "page_id = 15"));
-    QCOMPARE(DeletePage("15"), QString("delete from page where page_id = 15"));
-    QCOMPARE(SelectItemsOrdered("12"),
-             QString("select * from moji where page_id = 12 order by moji_id"));
-    QCOMPARE(SelectItems("12"), QString("select * from moji where page_id = 12"));
-    QCOMPARE(DeleteItems("12"), QString("delete from moji where page_id = 12"));
-    QCOMPARE(InsertItem("12", "7", "ABC", "10.5", "20", "80", "35", "10", "1", 0),
-             QString("insert into moji ( moji_id, page_id, moji, p_size, p_left, p_right, p_top, "
-                     "p_col_count, p_row_count, p_position) select 12, 7, 'ABC' ,10.5 ,20 ,80 "
-                     ",35 ,10 ,1 ,0"));
-    // No alignment chosen is pasted as -1; typed blanks around a number drop.
-    QVERIFY(InsertItem("1", "2", "x", " 9 ", "1", "2", "3", "4", "5", -1)
-                .endsWith(",9 ,1 ,2 ,3 ,4 ,5 ,-1"));
-}
-
-void TestCommon::typedNumbersNeverChangeAStatement() {
-    // The statement is never built, so it never reaches the database.
-    using namespace Statements;
-    const QString attack = QStringLiteral("1); delete from moji; --");
-    QVERIFY_THROWS_EXCEPTION(ConversionError, InsertPage("1", "1", attack, 0, 0));
-    QVERIFY_THROWS_EXCEPTION(ConversionError, UpdatePage(attack, 0, 0, "1"));
-    QVERIFY_THROWS_EXCEPTION(ConversionError,
-                             InsertItem("1", "1", "x", "10", attack, "1", "1", "1", "1", 0));
-    QVERIFY_THROWS_EXCEPTION(ConversionError,
-                             InsertItem("1", "1", "x", "inf", "1", "1", "1", "1", "1", 0));
-    QVERIFY_THROWS_EXCEPTION(ConversionError, SelectTemplate("1 or 1=1"));
-}
-
-void TestCommon::quotesAreDoubled() {
-    QCOMPARE(Statements::UpdateTemplateName("O'Hara", "1"),
-             QString("update template set template_name = 'O''Hara' where template_id = 1"));
-    QVERIFY(Statements::InsertItem("1", "1", "'御中'", "1", "1", "1", "1", "1", "1", 0)
-                .contains("select 1, 1, '''御中''' ,1"));
 }
 
 void TestCommon::messageStyleAndText_data() {
