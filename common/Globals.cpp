@@ -13,8 +13,6 @@ qint16 DefaultAlign = 0;
 qint16 TemplateMode = 0;
 QString CurrentTemplateId;
 QString PageIds[PageRowCount + 1];
-QString CurrentPageId;
-qint16 CurrentPaperDirection = 0;
 
 QString AppTitle() {
     return QStringLiteral("VESK");

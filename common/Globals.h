@@ -28,8 +28,6 @@ extern QString CurrentTemplateId;
 extern QString PageIds[PageRowCount + 1];
 // The page whose text items the page setup screen last opened, and its paper
 // direction as its row showed it.
-extern QString CurrentPageId;
-extern qint16 CurrentPaperDirection;
 
 // The application's title and version, as the version screens show them.
 QString AppTitle();

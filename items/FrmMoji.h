@@ -33,6 +33,10 @@ public:
     // (-1 for none): they choose the image placement screen and its sheet.
     FrmMoji(const QString& pageId, qint16 direction, qint16 paperSize, QWidget* parent = nullptr);
 
+    const QString& PageId() const { return pageId_; }
+    qint16 Direction() const { return direction_; }
+    qint16 PaperSize() const { return paperSize_; }
+
     // Writes the page's stored items into rows 1 to n in the order they were
     // made; rows below keep what they hold. No trap of its own: a failure
     // reaches the caller's.

@@ -10,8 +10,8 @@
 #include "items/FrmMoji.h"
 #include "layout/LayoutStore.h"
 #include "layout/PaperSizes.h"
-#include "print/PrintEngine.h"
 #include "platform/SpreadGrid.h"
+#include "print/PrintEngine.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -156,11 +156,9 @@ void FrmPage::vaSpread_ButtonClicked(int col, int row) {
             ShowMessage(QStringLiteral("データ"), QString(), Msg::NotRegistered);
             return;
         }
-        CurrentPageId = PageIds[row];
-        CurrentPaperDirection = qint16(vaSpread->ListIndex(ColDirection, row));
         // The text item grid of the page, with the direction and the size as
         // the row shows them; nothing is reloaded when it closes.
-        ExecModal(new FrmMoji(CurrentPageId, CurrentPaperDirection,
+        ExecModal(new FrmMoji(PageIds[row], qint16(vaSpread->ListIndex(ColDirection, row)),
                               qint16(vaSpread->ListIndex(ColSize, row))));
     });
 }

@@ -176,3 +176,38 @@ QString RunSqlcipherShell(const QString& file, const QString& sql, int* exitCode
         *exitCode = shell.exitStatus() == QProcess::NormalExit ? shell.exitCode() : -1;
     return QString::fromUtf8(shell.readAll());
 }
+
+namespace {
+QString quotedText(QString text) {
+    return "'" + text.replace(u'\'', QStringLiteral("''")) + "'";
+}
+} // namespace
+
+void AppFolderFixture::AddTemplate(const QString& id) {
+    Exec("insert into template (template_id) values (" + id + ")");
+}
+
+void AppFolderFixture::NameTemplate(const QString& name, const QString& id) {
+    Exec("update template set template_name = " + quotedText(name) + " where template_id = " + id);
+}
+
+void AppFolderFixture::AddPage(const QString& id, const QString& templateId, const QString& pageNo,
+                               int direction, int size) {
+    Exec(QString("insert into page (page_id, template_id, page_no, paper_direction, paper_size) "
+                 "values (%1, %2, %3, %4, %5)")
+             .arg(id, templateId, pageNo)
+             .arg(direction)
+             .arg(size));
+}
+
+void AppFolderFixture::AddItem(const QString& id, const QString& pageId, const QString& text,
+                               const QString& size, const QString& left, const QString& right,
+                               const QString& top, const QString& colCount, const QString& rowCount,
+                               int align) {
+    Exec("insert into moji (moji_id, page_id, moji, p_size, p_left, p_right, p_top, p_col_count, "
+         "p_row_count, p_position) values (" +
+         QStringList{id, pageId, quotedText(text), size, left, right, top, colCount, rowCount,
+                     QString::number(align)}
+             .join(", ") +
+         ")");
+}

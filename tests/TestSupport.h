@@ -51,6 +51,15 @@ public:
     // Runs statements on the open layout database.
     void Exec(const QString& sql);
     qlonglong Scalar(const QString& sql);
+    // Rows written straight into the tables, to set up a case: numbers are
+    // pasted as given, texts quoted.
+    void AddTemplate(const QString& id);
+    void NameTemplate(const QString& name, const QString& id);
+    void AddPage(const QString& id, const QString& templateId, const QString& pageNo, int direction,
+                 int size);
+    void AddItem(const QString& id, const QString& pageId, const QString& text, const QString& size,
+                 const QString& left, const QString& right, const QString& top,
+                 const QString& colCount, const QString& rowCount, int align);
     // The stored values of `columns` in each row `sql` returns, first to last.
     QList<QVariantList> Rows(const QString& sql, const QStringList& columns);
 

@@ -7,7 +7,6 @@
 #include "TestSupport.h"
 #include "common/Globals.h"
 #include "common/Navigation.h"
-#include "common/Statements.h"
 #include "layout/PaperSizes.h"
 #include "pages/FrmPage.h"
 #include "platform/SpreadGrid.h"
@@ -329,15 +328,14 @@ private slots:
     void printButton() {
         app_ = std::make_unique<OpenAppFolder>();
         AppFolderFixture& app = *app_;
-        app.Exec(Statements::InsertTemplate("1"));
+        app.AddTemplate("1");
         const QList<QPair<int, int>> layouts{{1, 0}, {0, 1}, {0, 4}, {0, 1}, {0, 1}};
         for (int p = 1; p <= 5; ++p) {
             const QString id = QString::number(10 + p);
-            app.Exec(Statements::InsertPage(id, "1", QString::number(p),
-                                            qint16(layouts[p - 1].first),
-                                            qint16(layouts[p - 1].second)));
-            app.Exec(Statements::InsertItem(QString::number(p), id, QString("P%1").arg(p), "10.5",
-                                            "20", "80", "30", "20", "1", 0));
+            app.AddPage(id, "1", QString::number(p), qint16(layouts[p - 1].first),
+                        qint16(layouts[p - 1].second));
+            app.AddItem(QString::number(p), id, QString("P%1").arg(p), "10.5", "20", "80", "30",
+                        "20", "1", 0);
         }
         CurrentTemplateId = "1";
         ShowPageSetup();
@@ -367,7 +365,7 @@ private slots:
         QCOMPARE(recorder_->texts(), QStringList{"印刷対象ページが選択されていません。\r"});
         QVERIFY(!QFile::exists(pdf()));
 
-        app.Exec(Statements::InsertItem("6", "13", "bad", "0", "20", "80", "50", "20", "1", 0));
+        app.AddItem("6", "13", "bad", "0", "20", "80", "50", "20", "1", 0);
         grid->SetCellText(FrmPage::ColPrint, 3, "1");
         recorder_->shown.clear();
         print();
