@@ -12,7 +12,6 @@ qint16 DefaultAlign = 0;
 
 qint16 TemplateMode = 0;
 QString CurrentTemplateId;
-QString PageIds[PageRowCount + 1];
 
 QString AppTitle() {
     return QStringLiteral("VESK");

@@ -24,8 +24,6 @@ extern qint16 DefaultAlign;
 // 1 copy, 2 update, 3 delete: what the template dialog does with its choice.
 extern qint16 TemplateMode;
 extern QString CurrentTemplateId;
-// Slot r (1..30) holds the id of the saved page in page grid row r; slot 0 is unused.
-extern QString PageIds[PageRowCount + 1];
 // The page whose text items the page setup screen last opened, and its paper
 // direction as its row showed it.
 

@@ -78,7 +78,8 @@ void TestPage::newTemplateOpensEmpty() {
     QCOMPARE(page.name()->text(), QString());
     QCOMPARE(page.pageNumbers(), QStringList());
     for (int r = 1; r <= 30; ++r)
-        QVERIFY(page.grid()->CellText(FrmPage::ColPrint, r) == "1" && PageIds[r].isEmpty());
+        QVERIFY(page.grid()->CellText(FrmPage::ColPrint, r) == "1" &&
+                page.form->PageId(r).isEmpty());
     // The name box has the first focus.
     QCOMPARE(QApplication::focusWidget(), page.name());
 }
@@ -104,7 +105,8 @@ void TestPage::savesNameAndNewPages() {
     // The refill shows the pages by number, each with its new id.
     QCOMPARE(page.pageNumbers(), QStringList({"2", "4", "30"}));
     QCOMPARE(page.grid()->CellText(FrmPage::ColSize, 2), QString("Ｂ４"));
-    QCOMPARE(QStringList({PageIds[1], PageIds[2], PageIds[3], PageIds[4]}),
+    QCOMPARE(QStringList({page.form->PageId(1), page.form->PageId(2), page.form->PageId(3),
+                          page.form->PageId(4)}),
              QStringList({"2", "1", "3", ""}));
 }
 
@@ -149,12 +151,13 @@ void TestPage::renumberedPagesKeepTheirPrintMarksByRow() {
     page.click("CmdOK");
     QVERIFY(recorder.shown.isEmpty());
     QCOMPARE(page.pageNumbers(), QStringList({"1", "2", "3"}));
-    QCOMPARE(QStringList({PageIds[1], PageIds[2], PageIds[3]}), QStringList({"12", "13", "11"}));
+    QCOMPARE(QStringList({page.form->PageId(1), page.form->PageId(2), page.form->PageId(3)}),
+             QStringList({"12", "13", "11"}));
     QCOMPARE(page.grid()->CellText(FrmPage::ColPrint, 1), QString("0"));
     QCOMPARE(page.grid()->CellText(FrmPage::ColPrint, 2), QString("1"));
     QCOMPARE(storedPages("1"), QStringList({"1:1/1", "2:0/2", "3:0/0"}));
     QCOMPARE(app.Scalar("select count(*) as n from moji"), 0);
-    QCOMPARE(PageIds[4], QString());
+    QCOMPARE(page.form->PageId(4), QString());
 }
 
 void TestPage::detailButton() {
@@ -216,7 +219,7 @@ void TestPage::failedSaveLeavesNothing() {
     // The screen keeps the edits, not refilled.
     QCOMPARE(page.name()->text(), QString("new"));
     QCOMPARE(page.pageNumbers(), QStringList({"3", "5", "7"}));
-    QCOMPARE(PageIds[2], QString());
+    QCOMPARE(page.form->PageId(2), QString());
 }
 
 void TestPage::backReturnsToTheMenu() {
