@@ -25,6 +25,7 @@ export VESK_TEST_PIPE="$tmp/pipe"
 mkfifo "$VESK_TEST_PIPE"
 make_program() {
     mkdir -p -- "$1"
+    # shellcheck disable=SC2016 # the stand-in expands $0 itself
     printf '#!/bin/sh\nprintf %%s "$0" > "$VESK_TEST_PIPE"\n' >"$1/vesk"
     chmod +x -- "$1/vesk"
 }
@@ -124,13 +125,16 @@ home="$tmp/home-xdg"
 mkdir -p -- "$home"
 HOME="$home" XDG_DATA_HOME="$tmp/xdg data" vesk_install_desktop "$tmp/apps/plain" >/dev/null ||
     fail "install with XDG_DATA_HOME failed"
-[ -f "$tmp/xdg data/applications/vesk.desktop" ] && [ -f "$tmp/xdg data/icons/hicolor/256x256/apps/vesk.png" ] ||
+if [ ! -f "$tmp/xdg data/applications/vesk.desktop" ] ||
+    [ ! -f "$tmp/xdg data/icons/hicolor/256x256/apps/vesk.png" ]; then
     fail "XDG_DATA_HOME was not used"
+fi
 [ ! -e "$home/.local" ] || fail "files went under HOME although XDG_DATA_HOME was set"
 (cd "$tmp" && HOME="$home" XDG_DATA_HOME="relative" vesk_install_desktop "$tmp/apps/plain" >/dev/null) ||
     fail "install with a relative XDG_DATA_HOME failed"
-[ -f "$home/.local/share/applications/vesk.desktop" ] && [ ! -e "$tmp/relative" ] ||
+if [ ! -f "$home/.local/share/applications/vesk.desktop" ] || [ -e "$tmp/relative" ]; then
     fail "a relative XDG_DATA_HOME was not ignored"
+fi
 
 # 5. An install that cannot be done changes nothing: a folder name that is not
 #    UTF-8 (an entry cannot hold it), a relative folder, no HOME at all.
