@@ -63,7 +63,8 @@ class TestGrid : public QObject {
 private slots:
     void typingIsLimited_data();
     void typingIsLimited();
-    void typingStartsEditingAndEnterMoves();
+    void keysThatCommitAndMove_data();
+    void keysThatCommitAndMove();
     void firstKeyOutsideTheBasicPlaneStartsEditing_data();
     void firstKeyOutsideTheBasicPlaneStartsEditing();
     void listChosenByKeyboard_data();
@@ -110,15 +111,37 @@ void TestGrid::typingIsLimited() {
     QCOMPARE(grid->CellText(col, 2), after);
 }
 
-void TestGrid::typingStartsEditingAndEnterMoves() {
+void TestGrid::keysThatCommitAndMove_data() {
+    QTest::addColumn<bool>("typed"); // editing begun by typing "5", else by F2 then "5"
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QPoint>("cursor");
+    QTest::addColumn<bool>("editing");
+    QTest::newRow("Enter, down") << true << int(Qt::Key_Return) << QPoint(kSize, 3) << false;
+    QTest::newRow("Tab, right") << true << int(Qt::Key_Tab) << QPoint(kPage, 2) << false;
+    QTest::newRow("Up") << true << int(Qt::Key_Up) << QPoint(kSize, 1) << false;
+    QTest::newRow("Left after typing") << true << int(Qt::Key_Left) << QPoint(kText, 2) << false;
+    QTest::newRow("Right after typing") << true << int(Qt::Key_Right) << QPoint(kPage, 2) << false;
+    QTest::newRow("Right after F2 moves the caret")
+        << false << int(Qt::Key_Right) << QPoint(kSize, 2) << true;
+}
+
+void TestGrid::keysThatCommitAndMove() {
+    QFETCH(bool, typed);
+    QFETCH(int, key);
+    QFETCH(QPoint, cursor);
+    QFETCH(bool, editing);
     auto grid = MakeGrid();
-    grid->SetActiveCell(kFree, 2);
-    Type(QStringLiteral("q"));
+    grid->SetActiveCell(kSize, 2);
+    if (!typed)
+        Key(Qt::Key_F2);
+    Type(QStringLiteral("5"));
     QVERIFY(grid->Editing());
-    Key(Qt::Key_Return);
-    QCOMPARE(Cursor(*grid), QPoint(kFree, 3));
-    QCOMPARE(grid->CellText(kFree, 2), QStringLiteral("q"));
-    QVERIFY(!grid->Editing());
+    Key(Qt::Key(key));
+    QCOMPARE(Cursor(*grid), cursor);
+    QCOMPARE(grid->Editing(), editing);
+    grid->CommitEditor();
+    QCOMPARE(grid->CellText(kSize, 2), QStringLiteral("5"));
+    QVERIFY(grid->CellEdited(kSize, 2));
 }
 
 void TestGrid::firstKeyOutsideTheBasicPlaneStartsEditing_data() {
@@ -178,6 +201,18 @@ void TestGrid::checkAndButtonCells() {
     Key(Qt::Key_Space);
     QCOMPARE(static_cast<QList<QList<QVariant>>>(clicked),
              (QList<QList<QVariant>>{{int(kDetail), 3}}));
+
+    // A button held down by the mouse is drawn pressed; let go elsewhere, it
+    // clicks nothing and is drawn as before.
+    clicked.clear();
+    const QRect button = grid->visualRect(grid->model()->index(3 - 1, kDetail - 1));
+    const QImage before = grid->viewport()->grab(button).toImage();
+    QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, button.center());
+    const QImage held = grid->viewport()->grab(button).toImage();
+    QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, button.center() + QPoint(0, 100));
+    QVERIFY(held != before);
+    QCOMPARE(grid->viewport()->grab(button).toImage(), before);
+    QCOMPARE(clicked.count(), 0);
 }
 
 void TestGrid::leaveCellCancelKeepsCursor() {
