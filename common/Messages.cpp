@@ -64,6 +64,6 @@ qint16 ShowMessage(const QString& prefix, const QString& suffix, const QString& 
     for (Button b : order)
         request.buttons |= b;
     request.defaultButton = order.value(defaultIndex, order.first());
-    request.icon = QMessageBox::NoIcon;
+    request.icon = QMessageBox::NoIcon; // whatever kind the second digit names
     return AnswerOf(MsgBox(request));
 }
