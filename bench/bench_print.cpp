@@ -74,7 +74,7 @@ int runEngine(const QString& delivered) {
     SetAppPath(dir.path());
     SetMessageBoxResponder([](const MessageBoxRequest& r) {
         std::fprintf(stderr, "message: %s\n", qPrintable(r.text));
-        return 1;
+        return QMessageBox::Ok;
     });
     LayoutWorkspace = &DefaultWorkspace();
     LayoutDatabase = LayoutWorkspace->OpenDatabase(file, true, false, LayoutFiles::Connect);

@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
     if (file.isEmpty())
         return 1;
     SetAppPath(dir.path());
-    SetMessageBoxResponder([](const MessageBoxRequest&) { return 6; }); // Yes to every question
+    SetMessageBoxResponder([](const MessageBoxRequest&) { return QMessageBox::Yes; });
 
     LayoutWorkspace = &DefaultWorkspace();
     LayoutDatabase = LayoutWorkspace->OpenDatabase(file, true, false, LayoutFiles::Connect);

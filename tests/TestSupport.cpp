@@ -19,23 +19,13 @@ namespace {
 
 // Answers a box that no recorder expected: the test fails, and the box gets
 // the answer that changes nothing.
-int UnexpectedMessageBox(const MessageBoxRequest& r) {
+QMessageBox::StandardButton UnexpectedMessageBox(const MessageBoxRequest& r) {
     QString shown = r.text;
     shown.replace(u'\r', QStringLiteral("\\r"));
     QTest::qFail(qPrintable(QStringLiteral("Unexpected message box: ") + shown), __FILE__,
                  __LINE__);
-    switch (r.buttons()) {
-    case 1:
-    case 3:
-    case 5:
-        return 2; // Cancel
-    case 2:
-        return 3; // Abort
-    case 4:
-        return 7; // No
-    default:
-        return 1; // OK
-    }
+    const QMessageBox::StandardButton escape = EscapeAnswer(r.buttons);
+    return escape != QMessageBox::NoButton ? escape : r.defaultButton;
 }
 
 } // namespace

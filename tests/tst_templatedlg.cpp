@@ -120,16 +120,17 @@ void TestTemplateDlg::deleteAnsweredNoThenYes() {
     TemplateMode = 3;
     Dialog d;
     MessageRecorder recorder;
-    recorder.answer = 7; // No
+    recorder.answer = QMessageBox::No;
     d.select(0);
     d.ok();
     QCOMPARE(recorder.texts(), QStringList{"O'Brien商事を削除してよろしいですか？\r"});
-    QCOMPARE(recorder.shown.first().style, 4096 + 4);
+    QCOMPARE(recorder.shown.first().buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(recorder.shown.first().defaultButton, QMessageBox::Yes);
     QCOMPARE(d.entries(), QStringList({"O'Brien商事", "納品書"}));
     QCOMPARE(app.Scalar("select count(*) as n from template"), 2);
     QCOMPARE(QApplication::focusWidget(), d.list());
 
-    recorder.answer = 6; // Yes
+    recorder.answer = QMessageBox::Yes;
     d.select(0);
     d.ok();
     QCOMPARE(d.entries(), QStringList({"納品書"}));
@@ -145,7 +146,7 @@ void TestTemplateDlg::deleteAnsweredNoThenYes() {
     recorder.shown.clear();
     d.ok();
     QCOMPARE(recorder.texts(), QStringList{"テンプレートが選択されていません。\r"});
-    QCOMPARE(recorder.shown.first().style, 4096);
+    QCOMPARE(recorder.shown.first().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(QApplication::focusWidget(), d.list());
 }
 
@@ -156,7 +157,7 @@ void TestTemplateDlg::firstDownSelectsTheFirstEntry() {
     TemplateMode = 3;
     Dialog d;
     MessageRecorder recorder;
-    recorder.answer = 6; // Yes
+    recorder.answer = QMessageBox::Yes;
     auto selected = [&] {
         const auto items = d.list()->selectedItems();
         return items.size() == 1 ? items.first()->text() : QString::number(items.size());
