@@ -8,7 +8,7 @@
 #include "common/Numbers.h"
 #include "common/Settings.h"
 #include "common/Twips.h"
-#include "items/AlignCodes.h"
+#include "layout/Alignments.h"
 #include "print/PrintEngine.h"
 
 #include <QComboBox>
@@ -33,7 +33,7 @@ FrmGosaEntry::FrmGosaEntry(QWidget* parent) : Form(parent) {
     CmbAlign = new QComboBox(this);
     CmbAlign->setObjectName(QStringLiteral("CmbAlign"));
     CmbAlign->setGeometry(TwipsRect(2400, 2160, 1335, 300));
-    CmbAlign->addItems(AlignCodes::Items);
+    CmbAlign->addItems(Alignments::Items);
     CmdEntry = MakeButton(this, "CmdEntry", QStringLiteral("登録"), QRect(480, 2640, 1400, 375));
     CmdBack =
         MakeButton(this, "CmdBack", QStringLiteral("メニューに戻る"), QRect(2160, 2640, 1400, 375));
@@ -90,7 +90,7 @@ void FrmGosaEntry::Form_Load() {
         for (const Setting& setting : SettingKeys()) {
             QWidget* control = ControlOf(setting);
             if (auto* list = qobject_cast<QComboBox*>(control))
-                AlignCodes::Choose(list, *std::get<qint16*>(setting.global));
+                Alignments::Choose(list, *std::get<qint16*>(setting.global));
             else
                 static_cast<QLineEdit*>(control)->setText(SettingText(setting));
         }

@@ -8,7 +8,6 @@
 #include "TestSupport.h"
 #include "common/Globals.h"
 #include "common/Navigation.h"
-#include "common/Statements.h"
 #include "layout/PaperSizes.h"
 #include "pages/FrmPage.h"
 #include "platform/SpreadGrid.h"
@@ -401,21 +400,19 @@ private slots:
         QCOMPARE(ReadBytes(pdf()), QByteArray("printed before"));
     }
 
-    // "印刷" on the page setup screen: every saved row down to the first row
-    // without a saved page, when ticked, with the lists as the screen shows
-    // them; nothing ticked, or a failure, is said and prints nothing.
+    // "印刷" on the page setup screen: every saved row, when ticked, with the lists as the screen
+    // shows them; nothing ticked, or a failure, is said and prints nothing.
     void printButton() {
         app_ = std::make_unique<OpenAppFolder>();
         AppFolderFixture& app = *app_;
-        app.Exec(Statements::InsertTemplate("1"));
-        const QList<QPair<int, int>> layouts{{1, 0}, {0, 1}, {0, 4}, {0, 1}, {0, 1}};
-        for (int p = 1; p <= 5; ++p) {
+        app.AddTemplate("1");
+        const QList<QPair<int, int>> layouts{{1, 0}, {0, 1}, {0, 4}};
+        for (int p = 1; p <= 3; ++p) {
             const QString id = QString::number(10 + p);
-            app.Exec(Statements::InsertPage(id, "1", QString::number(p),
-                                            qint16(layouts[p - 1].first),
-                                            qint16(layouts[p - 1].second)));
-            app.Exec(Statements::InsertItem(QString::number(p), id, QString("P%1").arg(p), "10.5",
-                                            "20", "80", "30", "20", "1", 0));
+            app.AddPage(id, "1", QString::number(p), qint16(layouts[p - 1].first),
+                        qint16(layouts[p - 1].second));
+            app.AddItem(QString::number(p), id, QString("P%1").arg(p), "10.5", "20", "80", "30",
+                        "20", "1", 0);
         }
         CurrentTemplateId = "1";
         ShowPageSetup();
@@ -424,7 +421,9 @@ private slots:
             QTest::mouseClick(grid->window()->findChild<QPushButton*>("CmdPrint"), Qt::LeftButton);
         };
         grid->SetCellText(FrmPage::ColPrint, 2, "0");
-        PageIds[4].clear(); // what the engine reads: a row whose slot holds no saved page
+        // Rows 4 and 5 are typed, ticked and not saved: they have no page to print.
+        grid->SetCellText(FrmPage::ColPageNo, 4, "4");
+        grid->SetCellText(FrmPage::ColPageNo, 5, "5");
         // Row 3: A5 shown, B5 saved; "横" chosen in the drop-down, not yet
         // handed to the cell; "縦" saved.
         grid->SetListIndex(FrmPage::ColSize, 3, 2);
@@ -445,7 +444,7 @@ private slots:
         QCOMPARE(recorder_->texts(), QStringList{"印刷対象ページが選択されていません。\r"});
         QVERIFY(!QFile::exists(pdf()));
 
-        app.Exec(Statements::InsertItem("6", "13", "bad", "0", "20", "80", "50", "20", "1", 0));
+        app.AddItem("6", "13", "bad", "0", "20", "80", "50", "20", "1", 0);
         grid->SetCellText(FrmPage::ColPrint, 3, "1");
         recorder_->shown.clear();
         print();
