@@ -4,6 +4,7 @@
 #include "common/Messages.h"
 #include "layout/PaperSizes.h"
 #include "platform/Printer.h"
+#include "print/CalibrationSheet.h"
 #include "print/SheetRenderer.h"
 
 #include <QPainter>
@@ -40,6 +41,19 @@ void setPaper(Printer& printer, const Sheet& sheet) {
         printer.SetPageSize(QPageSize(size->pageSizeId));
 }
 
+// Draws one document on the run's printer with `drawPages` and hands it to
+// the destination; on any failure nothing reaches it.
+template <class DrawPages> void printDocument(DrawPages drawPages) {
+    Printer& printer = printerOfTheRun();
+    try {
+        drawPages(printer);
+        printer.EndDoc();
+    } catch (...) {
+        printer.KillDoc();
+        throw;
+    }
+}
+
 } // namespace
 
 void PrintToDefaultPrinter() {
@@ -64,18 +78,23 @@ void PrintSheets(const SheetPlan& plan) {
         ShowMessage(QStringLiteral("印刷対象ページ"), QString(), Msg::NotSelected);
         return;
     }
-    Printer& printer = printerOfTheRun();
-    try {
+    printDocument([&](Printer& printer) {
         for (const Sheet& sheet : plan) {
             setPaper(printer, sheet);
             QPainter& painter = printer.BeginPage();
             SheetRenderer(painter, printer.Origin(), QPointF(OffsetLeft, OffsetTop)).Draw(sheet);
         }
-        printer.EndDoc();
-    } catch (...) {
-        printer.KillDoc();
-        throw;
-    }
+    });
+}
+
+void PrintCalibrationSheet(QPointF offsets) {
+    SetPrinterDefaults();
+    printDocument([&](Printer& printer) {
+        printer.SetOrientation(QPageLayout::Portrait);
+        printer.SetPageSize(QPageSize(QPageSize::A4));
+        QPainter& painter = printer.BeginPage();
+        CalibrationSheet(painter, printer.Origin(), offsets).Draw();
+    });
 }
 
 void PaintSheet(QPaintDevice& device, const Sheet& sheet, QPointF offsets) {

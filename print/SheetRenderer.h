@@ -31,6 +31,11 @@ public:
     // A font size outside (0, 2160] points, or a position that does not fit
     // the printer's numbers, throws and draws nothing more.
     void Draw(const TextItem& item) const;
+    // A straight line `width` millimetres thick from `from` to `to`
+    // (millimetres from the sheet's corner, moved like a text item), its ends
+    // cut square at its end points. A position that does not fit the
+    // printer's numbers throws and draws nothing.
+    void DrawLine(QPointF from, QPointF to, double width) const;
 
 private:
     double toDeviceX(double mm) const { return mm * dpiX_ / MmPerInch; }

@@ -176,7 +176,7 @@ QList<ScreenTable> Tables() {
     t.append(
         {"FrmGosaEntry",
          "誤差設定",
-         {4065, 3255},
+         {4065, 3810},
          [] { return new FrmGosaEntry; },
          {
              {"LblLeft", "QLabel", "", 240, 240, 1000, None, "左の誤差", Face, None, 0},
@@ -193,6 +193,7 @@ QList<ScreenTable> Tables() {
              {"CmbAlign", "QComboBox", "", 2400, 2160, 1335, 300, AlignItems, Face, 5, 0},
              {"CmdEntry", "QPushButton", "", 480, 2640, 1400, 375, "登録", Face, 6, 0},
              {"CmdBack", "QPushButton", "", 2160, 2640, 1400, 375, "メニューに戻る", Face, 7, 0},
+             {"CmdCalibrate", "QPushButton", "", 480, 3195, 3080, 375, "調整用紙印刷", Face, 8, 0},
          }});
     t.append({"FrmSplash",
               "",
