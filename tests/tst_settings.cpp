@@ -50,9 +50,6 @@ void TestSettings::load_data() {
     // The file a new installation gets.
     QTest::newRow("delivered") << ReadBytes(DeliveredSettings()) << QStringList()
                                << QList<double>{0, 0, 10.5, 20, 1, 0};
-    QTest::newRow("complete")
-        << QByteArray("[limit]\nleft=1.5\ntop=-0.5\n[default]\nfont=10.5\ncol=20\nrow=2\nalign=1\n")
-        << QStringList() << QList<double>{1.5, -0.5, 10.5, 20, 2, 1};
     QTest::newRow("quoted")
         << QByteArray("[limit]\nleft=\"1.5\"\ntop='-0.5'\n[default]\nfont=\" 10.5 \"\ncol=20\n"
                       "row=\"2\"\nalign=1\n")
