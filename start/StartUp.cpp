@@ -117,8 +117,14 @@ void backUpForms() {
     if (!QFile::exists(LayoutFiles::Forms))
         return;
     const FormFile forms(LayoutFiles::Forms);
-    if (QFile::exists(LayoutFiles::Forms + QStringLiteral("-journal")))
+    const QString journal = LayoutFiles::Forms + QStringLiteral("-journal");
+    if (QFile::exists(journal)) {
         forms.RollBackInterruptedWrite();
+        // A journal that the engine leaves after opening the file held
+        // nothing to undo (its header was never completed).
+        if (QFile::exists(journal))
+            require(QFile::remove(journal), QStringLiteral("forms.vsk-journal stays"));
+    }
     removeStraySuperJournals();
     if (forms.UnchangedSince(LayoutFiles::FormsBackup))
         return;
