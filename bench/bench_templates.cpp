@@ -81,6 +81,7 @@ int main(int argc, char** argv) {
 
     LayoutWorkspace = &DefaultWorkspace();
     LayoutDatabase = LayoutWorkspace->OpenDatabase(file, true, false, LayoutFiles::Connect);
+    AttachForms(LayoutDatabase, dir.path());
     fill(*LayoutDatabase);
 
     std::vector<double> copies, deletes;
