@@ -16,7 +16,7 @@ namespace {
 // An id as it travels between screens (decimal digits) as a number to bind.
 qint64 idValue(const QString& id) {
     bool ok = false;
-    const int value = id.toInt(&ok);
+    const int value = NumericLiteral(id).toInt(&ok);
     if (!ok || value < 1 || value > 32767)
         throw ConversionError(("not an id: " + id).toStdString());
     return value;
