@@ -1,7 +1,9 @@
-// What the benchmarks share: the delivered empty database they start from.
+// What the benchmarks share: the delivered empty database they start from,
+// opened as start-up opens it (with forms.vsk attached: AttachForms).
 #pragma once
 
 #include "common/LayoutFiles.h"
+#include "layout/FormStore.h"
 
 #include <QDir>
 #include <QFile>

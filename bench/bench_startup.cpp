@@ -1,5 +1,5 @@
 // Start-up cost on a full database: how long the start-up work (backup,
-// compaction, exclusive open) takes on a data.vsk filled to the id limits,
+// compaction, exclusive open with the form file) takes on a data.vsk filled to the id limits,
 // next to two plain copies of the same file and to the sqlcipher shell's own
 // keyed export of it.
 //
@@ -8,6 +8,7 @@
 // The database is built in a temporary folder (under TMPDIR when set) from a
 // copy of the delivered empty data.vsk: by default the one this build wrote.
 #include "common/LayoutFiles.h"
+#include "layout/FormStore.h"
 #include "platform/Database.h"
 #include "platform/Engine.h"
 #include "start/StartUp.h"
@@ -231,13 +232,16 @@ void copyOnce(const QString& from, const QString& to, bool flush) {
 }
 
 // (a) what start-up does before the main menu: backup and compaction on the
-// current directory, then the exclusive open of data.vsk.
+// current directory, the form file's copy check, then the exclusive open of
+// data.vsk with forms.vsk attached.
 void startUpWork(const QString& folder) {
     BackUpAndCompact();
+    BackUpForms();
     Database* db = DefaultWorkspace().OpenDatabase(QDir(folder).filePath(LayoutFiles::Data), true,
                                                    false, LayoutFiles::Connect);
     if (!db || !db->IsOpen())
         die("the database did not open");
+    AttachForms(db, folder);
     DefaultWorkspace().Close();
 }
 

@@ -86,6 +86,7 @@ int main(int argc, char** argv) {
 
     LayoutWorkspace = &DefaultWorkspace();
     LayoutDatabase = LayoutWorkspace->OpenDatabase(file, true, false, LayoutFiles::Connect);
+    AttachForms(LayoutDatabase, dir.path());
     // The fill is set-up, not measured: it need not wait for the disk after
     // each of its 2000 commits. The copy and the delete run as the program runs them.
     LayoutDatabase->Execute("PRAGMA synchronous = OFF");

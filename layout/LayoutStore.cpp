@@ -3,6 +3,7 @@
 #include "common/ErrorTrap.h"
 #include "common/Globals.h"
 #include "common/Numbers.h"
+#include "layout/FormStore.h"
 #include "platform/Database.h"
 
 #include <QLocale>
@@ -247,8 +248,10 @@ QString LayoutStore::CopyTemplate(const QString& templateId) {
         pages->Close();
     }
 
-    // Then each page's items, as the database returns them.
+    // Then each page's form and items, as the database returns them.
+    FormStore forms(database_);
     for (const auto& [oldId, newId] : pageIds) {
+        forms.CopyForm(oldId, newId);
         std::unique_ptr<Recordset> items = database_->OpenRecordset(selectItems(oldId));
         while (!items->EOF_()) {
             const QString itemId =
@@ -265,6 +268,8 @@ QString LayoutStore::CopyTemplate(const QString& templateId) {
 
 void LayoutStore::DeleteTemplate(const QString& templateId) {
     Transaction transaction(workspace_);
+    // The forms first: deleting the template takes its pages with it.
+    FormStore(database_).DeleteTemplateForms(templateId);
     database_->Execute(deleteTemplate(templateId));
     transaction.Commit();
 }
@@ -291,6 +296,8 @@ void LayoutStore::SaveTemplate(const QString& templateId, const QString& name,
             continue;
         }
         database_->Execute(sql);
+        if (row.pageNo.isEmpty())
+            FormStore(database_).DeleteForm(row.id); // the page was deleted
     }
     transaction.Commit();
 }

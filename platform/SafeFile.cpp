@@ -72,12 +72,14 @@ void CopyFileDurably(const QString& from, const QString& to) {
 }
 
 void CreateFileLike(const QString& path, const QString& model) {
-    QFile source(model);
-    if (!source.open(QIODevice::ReadOnly))
-        throw std::runtime_error(
-            ("cannot read " + model + ": " + source.errorString()).toStdString());
+    // The model is looked at without opening it: closing a descriptor on a
+    // file drops every lock this process holds on it, such as the exclusive
+    // database's.
+    struct stat st {};
+    if (::stat(QFile::encodeName(model).constData(), &st) != 0)
+        fail(QStringLiteral("cannot inspect"), model);
     QFile target(path);
-    createNew(target, permissionBits(source.handle(), model));
+    createNew(target, st.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO));
     target.close();
 }
 

@@ -8,7 +8,8 @@
 // accounts than `from` while it is written.
 void CopyFileDurably(const QString& from, const QString& to);
 // Creates the empty file `path`, which must not exist, with the permission
-// bits of the file `model`.
+// bits of the file `model`, which it does not open (so a lock held on the
+// model stays).
 void CreateFileLike(const QString& path, const QString& model);
 // Moves `from` over `to` in one atomic rename.
 void ReplaceFile(const QString& from, const QString& to);

@@ -5,6 +5,8 @@
 #include "common/LayoutFiles.h"
 #include "common/Messages.h"
 #include "common/Program.h"
+#include "layout/FormFile.h"
+#include "layout/FormStore.h"
 #include "layout/LayoutFile.h"
 #include "platform/Database.h"
 #include "platform/Engine.h"
@@ -35,6 +37,8 @@ void reach(const char* step) {
 // only once the compaction has read the whole database.
 const QString BackupInProgress = QStringLiteral("databak.vsk.new");
 const QString CompactedJournal = LayoutFiles::Compacted + QStringLiteral("-journal");
+// Likewise the copy of forms.vsk, moved over formsbak.vsk once complete.
+const QString FormsBackupInProgress = QStringLiteral("formsbak.vsk.new");
 
 void require(bool ok, const QString& what) {
     if (!ok)
@@ -95,7 +99,53 @@ void backUpAndCompact(bool& compactionStarted) {
     SyncFolder(QStringLiteral("."));
 }
 
+// A transaction that wrote both data.vsk and forms.vsk names a super-journal
+// (data.vsk-mj...) in both journals; the engine deletes it once no journal
+// names it. One left by a run that died while it was being written is named
+// by none: once both journals are rolled back, it goes.
+void removeStraySuperJournals() {
+    const QStringList stray =
+        QDir(QStringLiteral("."))
+            .entryList({LayoutFiles::Data + QStringLiteral("-mj*")}, QDir::Files | QDir::Hidden);
+    for (const QString& name : stray)
+        require(QFile::remove(name), name + " stays");
+}
+
+void backUpForms() {
+    QFile::remove(FormsBackupInProgress);
+    // A missing forms.vsk is made anew at the open.
+    if (!QFile::exists(LayoutFiles::Forms))
+        return;
+    const FormFile forms(LayoutFiles::Forms);
+    const QString journal = LayoutFiles::Forms + QStringLiteral("-journal");
+    if (QFile::exists(journal)) {
+        forms.RollBackInterruptedWrite();
+        // A journal that the engine leaves after opening the file held
+        // nothing to undo (its header was never completed).
+        if (QFile::exists(journal))
+            require(QFile::remove(journal), QStringLiteral("forms.vsk-journal stays"));
+    }
+    removeStraySuperJournals();
+    if (forms.UnchangedSince(LayoutFiles::FormsBackup))
+        return;
+
+    CopyFileDurably(LayoutFiles::Forms, FormsBackupInProgress);
+    // An empty or damaged forms.vsk must never replace the last good copy.
+    FormFile(FormsBackupInProgress).RequireFormTable();
+    ReplaceFile(FormsBackupInProgress, LayoutFiles::FormsBackup);
+    SyncFolder(QStringLiteral("."));
+}
+
 } // namespace
+
+void BackUpForms() {
+    try {
+        backUpForms();
+    } catch (...) {
+        QFile::remove(FormsBackupInProgress);
+        throw;
+    }
+}
 
 void BackUpAndCompact() {
     bool compactionStarted = false;
@@ -127,10 +177,12 @@ StartResult StartUp() {
 
         require(QDir::setCurrent(AppPath()), QStringLiteral("no application folder"));
         BackUpAndCompact();
+        BackUpForms();
 
         LayoutWorkspace = &DefaultWorkspace();
         LayoutDatabase = LayoutWorkspace->OpenDatabase(QDir(AppPath()).filePath(LayoutFiles::Data),
                                                        true, false, LayoutFiles::Connect);
+        AttachForms(LayoutDatabase, AppPath());
 
         auto* menu = new FrmMenu;
         menu->Load();

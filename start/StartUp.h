@@ -1,5 +1,6 @@
 // The start-up sequence: refuse a second copy, show the splash screen, back
-// up, compact and open the layout database, then show the main menu.
+// up, compact and open the layout database with its forms, then show the
+// main menu.
 #pragma once
 
 #include <functional>
@@ -20,6 +21,15 @@ StartResult StartUp();
 // Both files keep the permission bits of data.vsk. On a failure it removes
 // the files it created and throws.
 void BackUpAndCompact();
+
+// The step of the start-up on forms.vsk, after BackUpAndCompact: rolls back a
+// write that a run left half done (in both files, a transaction is undone in
+// both), then copies forms.vsk to formsbak.vsk when it changed since that
+// copy was taken, under a temporary name moved over formsbak.vsk only once it
+// is complete and holds the form table; the copy keeps forms.vsk's
+// permission bits. forms.vsk is never compacted: the start does not grow with
+// the forms. On a failure it removes the copy it began and throws.
+void BackUpForms();
 
 // Tests look at a named step, or force a failure there by throwing: "backup"
 // (before anything is copied) and "compacted" (after the compaction, before

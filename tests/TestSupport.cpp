@@ -4,6 +4,7 @@
 #include "common/Globals.h"
 #include "common/LayoutFiles.h"
 #include "common/Program.h"
+#include "layout/FormStore.h"
 #include "platform/Database.h"
 #include "platform/Engine.h"
 #include "platform/QtJapanese.h"
@@ -117,6 +118,7 @@ void AppFolderFixture::OpenLayoutDatabase() {
     LayoutWorkspace = &DefaultWorkspace();
     LayoutDatabase =
         LayoutWorkspace->OpenDatabase(file(LayoutFiles::Data), true, false, LayoutFiles::Connect);
+    AttachForms(LayoutDatabase, path());
 }
 
 void AppFolderFixture::CloseLayoutDatabase() {

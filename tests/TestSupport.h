@@ -46,7 +46,8 @@ public:
     ~AppFolderFixture();
     QString path() const { return dir_.path(); }
     QString file(const QString& name) const;
-    // Opens data.vsk as start-up does and sets the layout globals.
+    // Opens data.vsk as start-up does, with forms.vsk attached (made when
+    // missing), and sets the layout globals.
     void OpenLayoutDatabase();
     void CloseLayoutDatabase();
     // Runs statements on the open layout database.

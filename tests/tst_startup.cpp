@@ -186,7 +186,7 @@ void TestStartUp::failureBeforeReplacementKeepsACompleteDatabase() {
     QCOMPARE(ReadBytes(app.file(LayoutFiles::Backup)), before);
     QCOMPARE(templatesIn(app.file(LayoutFiles::Data)), QString("1:見積書,2:"));
     // What the start created is gone; the folder in its way was not its own.
-    QStringList left{LayoutFiles::Data, LayoutFiles::Backup, "vesk.ini"};
+    QStringList left{LayoutFiles::Data, LayoutFiles::Backup, LayoutFiles::Forms, "vesk.ini"};
     if (renameRefused)
         left.insert(0, LayoutFiles::Compacted);
     QCOMPARE(entriesOf(app.path()), left);
@@ -257,7 +257,8 @@ void TestStartUp::unsoundDatabaseKeepsTheLastGoodBackup() {
     QCOMPARE(ReadBytes(app.file(LayoutFiles::Data)), damaged);
     // Nothing the start made is left: no compaction, journal or new backup.
     QCOMPARE(entriesOf(app.path()),
-             QStringList({LayoutFiles::Data, LayoutFiles::Backup, "vesk.ini"}));
+             QStringList({LayoutFiles::Data, LayoutFiles::Backup, LayoutFiles::Forms,
+                          LayoutFiles::FormsBackup, "vesk.ini"}));
     QCOMPARE(templatesIn(app.file(LayoutFiles::Backup)), QString("1:見積書,2:"));
 }
 
