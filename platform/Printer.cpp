@@ -65,16 +65,19 @@ void Printer::SetOrientation(QPageLayout::Orientation orientation) {
     orientation_ = orientation;
 }
 
+QPageLayout Printer::OwnLayout() const {
+    if (destination_.IsPdfFile())
+        return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF());
+    if (doc_)
+        return doc_->paper->OwnLayout();
+    return PrinterPaper(DefaultPrinterName()).OwnLayout();
+}
+
 Printer::Layout Printer::currentLayout() const {
     Layout layout;
-    if (destination_.IsPdfFile()) {
-        layout.size = QPageSize(QPageSize::A4);
-        layout.orientation = QPageLayout::Portrait;
-    } else {
-        const QPageLayout own = doc_->paper->OwnLayout();
-        layout.size = own.pageSize();
-        layout.orientation = own.orientation();
-    }
+    const QPageLayout own = OwnLayout();
+    layout.size = own.pageSize();
+    layout.orientation = own.orientation();
     if (size_) {
         layout.size = *size_;
         layout.chosen = true;
