@@ -1,5 +1,6 @@
 // The page setup screen ("ページ設定"): a template's name and the grid of its
-// pages, from which the user saves, prints, and opens a page's text items.
+// pages, from which the user saves, prints or previews the print, and opens a
+// page's text items.
 #pragma once
 
 #include "common/Form.h"
@@ -34,6 +35,7 @@ private:
     void CmdPrint_Click();
     void CmdOK_Click();
     void CmdBack_Click();
+    void CmdPreview_Click();
 
     void FillPageGrid();
 
@@ -43,4 +45,5 @@ private:
     QPushButton* CmdPrint;
     QPushButton* CmdOK;
     QPushButton* CmdBack;
+    QPushButton* CmdPreview;
 };
