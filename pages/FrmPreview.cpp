@@ -41,6 +41,10 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption,
                     const QString& accessibleName) {
     QPushButton* b = MakeButton(parent, name, caption, QRect());
     b->setAccessibleName(accessibleName);
+    // As wide as its caption needs, so the whole bar fits a screen 1024
+    // pixels wide.
+    const QFontMetrics metrics = b->fontMetrics();
+    b->setFixedWidth(metrics.horizontalAdvance(caption) + 2 * metrics.height());
     return b;
 }
 

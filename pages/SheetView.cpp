@@ -9,7 +9,6 @@
 
 namespace {
 constexpr double MmPerInch = 25.4;
-const QColor Ground(0x80, 0x80, 0x80);
 const QColor Shadow(0x50, 0x50, 0x50);
 const QColor Edge(0x20, 0x20, 0x20);
 constexpr int ShadowWidth = 3;
@@ -99,7 +98,8 @@ QImage SheetView::Picture() {
 
 void SheetView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    painter.fillRect(event->rect(), Ground);
+    // The ground of the area around it.
+    painter.fillRect(event->rect(), palette().color(QPalette::Dark));
     const QRect sheet = SheetRect();
     painter.fillRect(sheet.translated(ShadowWidth, ShadowWidth), Shadow);
     const qreal ratio = devicePixelRatioF();

@@ -1,5 +1,5 @@
 // One sheet of the print preview as it lies on the desk: white paper with its
-// edge on a grey ground, the text at its millimetres from the sheet's edge,
+// edge on the area's dark ground, the text at its millimetres from the sheet's edge,
 // and the scanned form of its page behind the text while the form is shown.
 // It is drawn at the screen's device pixel ratio by the same renderer as the
 // printed sheet, measuring text at the resolution it is drawn at; only the
