@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QTemporaryFile>
+#include <sys/stat.h>
 #include <vector>
 
 // A page's paper and orientation; `chosen` is false while the page has the
@@ -151,6 +152,13 @@ void Printer::EndDoc() {
             finishRun(*run);
         if (destination_.IsPdfFile()) {
             QTemporaryFile& file = *doc_->runs.back()->file;
+            // The file gets the permissions of any new file of the user's,
+            // not the owner-only ones of a temporary file.
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            if (::chmod(QFile::encodeName(file.fileName()).constData(), 0666 & ~mask) != 0)
+                throw PrinterError(
+                    QStringLiteral("Cannot set the permissions of %1").arg(file.fileName()));
             try {
                 ReplaceFile(file.fileName(), destination_.PdfPath());
             } catch (const std::exception& e) {

@@ -207,7 +207,7 @@ private slots:
     // page on its sheet's paper, every item's first line at its millimetres
     // from the sheet's edge (no offsets), text as text; the forms only when
     // asked for, one image on each sheet that has one. An older file of the
-    // name is replaced.
+    // name is replaced by a file as readable as any new one.
     void pdfSave_data() {
         QTest::addColumn<QString>("templateName");
         QTest::addColumn<QString>("suggested");
@@ -247,6 +247,10 @@ private slots:
         QCOMPARE(asked.size(), 1);
         QCOMPARE(asked[0].title, QString("PDF保存"));
         QCOMPARE(QFileInfo(asked[0].fileName).fileName(), suggested);
+
+        // Readable as any new file of the user's, not only by its owner.
+        WriteBytes(file("model"), "");
+        QCOMPARE(QFileInfo(file(written)).permissions(), QFileInfo(file("model")).permissions());
 
         const QList<PdfSheets::Sheet> sheets = PdfSheets::ReadSheets(file(written));
         QCOMPARE(sheets.size(), Pages.size());
