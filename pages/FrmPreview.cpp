@@ -23,6 +23,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 namespace {
 
@@ -61,6 +62,8 @@ QCheckBox* checkBox(QWidget* parent, const char* name, const QString& caption, b
 FrmPreview::FrmPreview(const SheetPlan& plan, const QString& templateName, FormProvider forms,
                        QWidget* parent)
     : Form(parent), plan_(plan), templateName_(templateName), forms_(std::move(forms)) {
+    if (plan_.isEmpty())
+        throw std::invalid_argument("A preview of no sheet");
     setWindowTitle(QStringLiteral("印刷プレビュー"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);

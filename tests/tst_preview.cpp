@@ -319,8 +319,8 @@ private slots:
     // message and no preview; otherwise the ticked rows' sheets, turned by
     // the buttons and PageUp/PageDown (also where the sheet's area has the
     // focus), zoomed by the buttons and Ctrl + wheel; every control named
-    // in Japanese; the template's name as typed suggests the PDF's; Esc
-    // closes it.
+    // in Japanese; the template's name as typed suggests the PDF's; Esc and
+    // the close box close it.
     void previewFromThePageScreen() {
         SpreadGrid* grid = page_->findChild<SpreadGrid*>("vaSpread");
         for (int r = 1; r <= Pages.size(); ++r)
@@ -387,6 +387,11 @@ private slots:
             click(preview, "CmdPdf");
             QTest::keyClick(preview, Qt::Key_Escape);
             escClosed = !preview->isVisible();
+        }));
+        // The close box closes it too.
+        QVERIFY(withPreviewFromButton([](FrmPreview* preview) {
+            preview->close();
+            QTRY_VERIFY(!preview->isVisible());
         }));
         QCOMPARE(labels, QStringList({"1 / 3", "2 / 3", "3 / 3", "3 / 3", "2 / 3", "1 / 3"}));
         QCOMPARE(papers,
