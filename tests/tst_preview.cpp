@@ -15,7 +15,6 @@
 #include "print/PrintEngine.h"
 
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
