@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what VESK needs, builds it, installs it into its application folder
-# and starts it from there.
+# Installs what VESK needs, builds it, installs it into its application folder,
+# puts it in the user's desktop menu and starts it.
 #
 #   ./run.sh [APPFOLDER]      APPFOLDER defaults to ~/VESK
 #
@@ -59,6 +59,14 @@ for name in data.vsk vesk.ini; do
 done
 
 vesk_say "VESK is installed in $appfolder"
+
+# The desktop menu entry and the icon, for the user who runs this. VESK itself
+# is installed and runs without them, so a failure here is only reported.
+if ! vesk_install_desktop "$appfolder"; then
+    vesk_say "The menu entry was not installed; start VESK as $appfolder/vesk"
+elif [[ "$appfolder" == *%* ]]; then
+    vesk_say "Note: desktops built on GLib (GNOME and others) do not show a menu entry whose program's path holds %, as $appfolder does."
+fi
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     vesk_fail "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): VESK was built and installed in $appfolder but not started."
 fi

@@ -19,7 +19,7 @@
 #include "common/LayoutFiles.h"
 #include "common/Navigation.h"
 #include "common/Program.h"
-#include "common/Statements.h"
+#include "layout/LayoutStore.h"
 #include "pages/FrmPage.h"
 #include "pages/FrmPreview.h"
 #include "pages/SheetView.h"
@@ -35,6 +35,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -138,34 +139,41 @@ int main(int argc, char** argv) {
     SetAppPath(dir.path());
     SetMessageBoxResponder([](const MessageBoxRequest& r) {
         std::fprintf(stderr, "message: %s\n", qPrintable(r.text));
-        return 1;
+        return QMessageBox::Ok;
     });
     LayoutWorkspace = &DefaultWorkspace();
     LayoutDatabase = LayoutWorkspace->OpenDatabase(file, true, false, LayoutFiles::Connect);
-    Database& db = *LayoutDatabase;
-    db.Execute("BEGIN");
-    db.Execute(Statements::InsertTemplate("1"));
-    int itemId = 0;
-    for (int p = 1; p <= Pages; ++p) {
-        const QString page = QString::number(p);
-        db.Execute(Statements::InsertPage(page, "1", page, 0, 1));
-        for (int i = 0; i < Items; ++i)
-            db.Execute(Statements::InsertItem(QString::number(++itemId), page, Text, "10.5", "20",
-                                              "190", QString::number(top(i)), "20", "2", 0));
+    LayoutStore store = Layout();
+    const QString templateId = store.CreateTemplate();
+    QList<Page> rows;
+    for (int p = 1; p <= Pages; ++p)
+        rows.append(Page{QString(), QString::number(p), 0, 1});
+    store.SaveTemplate(templateId, QString(), rows);
+    QStringList pageIds;
+    for (const Page& page : store.Pages(templateId)) {
+        QList<TextItemTexts> items;
+        for (int i = 0; i < Items; ++i) {
+            TextItemTexts item;
+            item.text = Text;
+            item.numbers = {"10.5", "20", "190", QString::number(top(i)), "20", "2"};
+            item.align = 0;
+            items.append(item);
+        }
+        store.SaveItems(page.id, items);
+        pageIds.append(page.id);
     }
-    db.Execute("COMMIT");
 
     QHash<QString, QByteArray> stored;
     qint64 storedBytes = 0;
     for (int p = 1; p <= Pages; ++p) {
-        stored.insert(QString::number(p), scannedForm(p));
-        storedBytes += stored.value(QString::number(p)).size();
+        stored.insert(pageIds[p - 1], scannedForm(p));
+        storedBytes += stored.value(pageIds[p - 1]).size();
     }
     const FormProvider forms = [&](const QString& pageId) {
         return QImage::fromData(stored.value(pageId), "JPG");
     };
 
-    CurrentTemplateId = "1";
+    CurrentTemplateId = templateId;
     ShowPageSetup();
     FrmPage* page = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())

@@ -13,7 +13,7 @@
 #include "common/LayoutFiles.h"
 #include "common/Navigation.h"
 #include "common/Program.h"
-#include "common/Statements.h"
+#include "layout/LayoutStore.h"
 #include "pages/FrmPage.h"
 #include "print/PrintEngine.h"
 #include "platform/Database.h"
@@ -74,24 +74,29 @@ int runEngine(const QString& delivered) {
     SetAppPath(dir.path());
     SetMessageBoxResponder([](const MessageBoxRequest& r) {
         std::fprintf(stderr, "message: %s\n", qPrintable(r.text));
-        return 1;
+        return QMessageBox::Ok;
     });
     LayoutWorkspace = &DefaultWorkspace();
     LayoutDatabase = LayoutWorkspace->OpenDatabase(file, true, false, LayoutFiles::Connect);
-    Database& db = *LayoutDatabase;
-    db.Execute("BEGIN");
-    db.Execute(Statements::InsertTemplate("1"));
-    int itemId = 0;
-    for (int p = 1; p <= Pages; ++p) {
-        const QString page = QString::number(p);
-        db.Execute(Statements::InsertPage(page, "1", page, 0, 1));
-        for (int i = 0; i < Items; ++i)
-            db.Execute(Statements::InsertItem(QString::number(++itemId), page, Text, "10.5", "20",
-                                              "190", QString::number(top(i)), "20", "2", 0));
+    LayoutStore store = Layout();
+    const QString templateId = store.CreateTemplate();
+    QList<Page> rows;
+    for (int p = 1; p <= Pages; ++p)
+        rows.append(Page{QString(), QString::number(p), 0, 1});
+    store.SaveTemplate(templateId, QString(), rows);
+    for (const Page& page : store.Pages(templateId)) {
+        QList<TextItemTexts> items;
+        for (int i = 0; i < Items; ++i) {
+            TextItemTexts item;
+            item.text = Text;
+            item.numbers = {"10.5", "20", "190", QString::number(top(i)), "20", "2"};
+            item.align = 0;
+            items.append(item);
+        }
+        store.SaveItems(page.id, items);
     }
-    db.Execute("COMMIT");
 
-    CurrentTemplateId = "1";
+    CurrentTemplateId = templateId;
     ShowPageSetup();
     FrmPage* page = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())

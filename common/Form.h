@@ -1,5 +1,5 @@
-// The base of every screen. It gives Qt's windows the events screens had on
-// the original platform:
+// The base of every screen. It raises the screen events the handlers are
+// written for, which are narrower than Qt's window and focus events:
 //  - loading: once, before the screen is first shown (or when loaded hidden);
 //  - activation: the screen was just shown, or a modal screen it opened with
 //    ExecModal() closed. Never because a message box closed or the user came

@@ -2,7 +2,6 @@
 
 Workspace* LayoutWorkspace = nullptr;
 Database* LayoutDatabase = nullptr;
-QString SqlText;
 
 double OffsetLeft = 0;
 double OffsetTop = 0;
@@ -13,13 +12,6 @@ qint16 DefaultAlign = 0;
 
 qint16 TemplateMode = 0;
 QString CurrentTemplateId;
-QString PageIds[PageRowCount + 1];
-QString CurrentPageId;
-qint16 CurrentPaperDirection = 0;
-qint16 CurrentPaperSize = -1;
-double SelectionLeft = 0;
-double SelectionTop = 0;
-double SelectionRight = 0;
 
 QString AppTitle() {
     return QStringLiteral("VESK");

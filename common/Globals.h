@@ -12,8 +12,6 @@ inline constexpr int PageRowCount = 30;
 // The layout database, open from start-up until the menu's end button.
 extern Workspace* LayoutWorkspace;
 extern Database* LayoutDatabase;
-// The shared buffer in which most statements are assembled.
-extern QString SqlText;
 
 // Settings from vesk.ini, reloaded at every activation of the main menu.
 extern double OffsetLeft;
@@ -26,16 +24,8 @@ extern qint16 DefaultAlign;
 // 1 copy, 2 update, 3 delete: what the template dialog does with its choice.
 extern qint16 TemplateMode;
 extern QString CurrentTemplateId;
-// Slot r (1..30) holds the id of the saved page in page grid row r; slot 0 is unused.
-extern QString PageIds[PageRowCount + 1];
-extern QString CurrentPageId;
-extern qint16 CurrentPaperDirection;
-// Paper size code of that page, as its row shows it (the image placement
-// screens' sheet).
-extern qint16 CurrentPaperSize;
-extern double SelectionLeft;
-extern double SelectionTop;
-extern double SelectionRight;
+// The page whose text items the page setup screen last opened, and its paper
+// direction as its row showed it.
 
 // The application's title and version, as the version screens show them.
 QString AppTitle();

@@ -1,5 +1,10 @@
-// Coded messages: the first digit chooses the buttons, the third the default
-// button; the body starts at the fourth character.
+// Coded messages: three digits, then the body. The first digit chooses the
+// buttons: 0 OK, 1 OK and Cancel, 2 Abort, Retry and Ignore, 3 Yes, No and
+// Cancel, 4 Yes and No, 5 Retry and Cancel (any other: OK). The second names
+// the kind of message (0 a refused input, 1 a question, 2 a failure) and
+// shows nothing: the program's boxes carry no icon. The third chooses the
+// default button, counting from 0 in the order above (past the last: the
+// first).
 #pragma once
 
 #include <QString>
@@ -18,7 +23,7 @@ inline const QString SettingsWriteFailed =
 inline const QString GeneralFailure = QStringLiteral("020処理中、異常が発生しました。");
 } // namespace Msg
 
-// Message box results.
+// What ShowMessage answers: the button the user pressed.
 inline constexpr qint16 IdOk = 1, IdCancel = 2, IdAbort = 3, IdRetry = 4, IdIgnore = 5, IdYes = 6,
                         IdNo = 7;
 

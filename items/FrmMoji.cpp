@@ -2,43 +2,41 @@
 
 #include "common/Controls.h"
 #include "common/ErrorTrap.h"
-#include "common/Globals.h"
-#include "common/LayoutDb.h"
 #include "common/Messages.h"
-#include "common/Numbers.h"
-#include "common/Statements.h"
 #include "common/Twips.h"
-#include "items/AlignCodes.h"
 #include "items/FrmScanTate.h"
 #include "items/FrmScanYoko.h"
-#include "platform/Database.h"
+#include "layout/Alignments.h"
+#include "layout/LayoutStore.h"
+#include "layout/PaperSizes.h"
 #include "platform/SpreadGrid.h"
 
 #include <QGuiApplication>
 #include <QHeaderView>
-#include <QLocale>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
-#include <stdexcept>
 
 namespace {
-
-FrmMoji* openInstance = nullptr;
 
 // Buttons keep their designed size wherever the layout puts them.
 constexpr int ButtonWidth = 1335;
 constexpr int ButtonHeight = 375;
 
+// The grid's number columns and the item numbers they show.
 struct NumberColumn {
     FrmMoji::Column col;
-    const char* field;
+    TextItemTexts::Number number;
 };
 const NumberColumn NumberColumns[] = {
-    {FrmMoji::ColSize, "p_size"},          {FrmMoji::ColLeft, "p_left"},
-    {FrmMoji::ColRight, "p_right"},        {FrmMoji::ColTop, "p_top"},
-    {FrmMoji::ColColCount, "p_col_count"}, {FrmMoji::ColRowCount, "p_row_count"},
+    {FrmMoji::ColSize, TextItemTexts::Size},
+    {FrmMoji::ColLeft, TextItemTexts::Left},
+    {FrmMoji::ColRight, TextItemTexts::Right},
+    {FrmMoji::ColTop, TextItemTexts::Top},
+    {FrmMoji::ColColCount, TextItemTexts::ColCount},
+    {FrmMoji::ColRowCount, TextItemTexts::RowCount},
 };
 
 quint64 cellKey(int col, int row) {
@@ -63,8 +61,8 @@ int widthToShowWhole(const SpreadGrid* grid, int col, const QStringList& items) 
 
 } // namespace
 
-FrmMoji::FrmMoji(QWidget* parent) : Form(parent) {
-    openInstance = this;
+FrmMoji::FrmMoji(const QString& pageId, qint16 direction, qint16 paperSize, QWidget* parent)
+    : Form(parent), pageId_(pageId), direction_(direction), paperSize_(paperSize) {
     setWindowTitle(QStringLiteral("文字設定"));
 
     vaSpread = new SpreadGrid(this);
@@ -83,7 +81,7 @@ FrmMoji::FrmMoji(QWidget* parent) : Form(parent) {
         {ColTop, "上端", 7, SpreadGrid::DecimalCell(4, 1, 1.0, 1000.0)},
         {ColColCount, "１行の文字数", 10, SpreadGrid::IntegerCell(1, 150)},
         {ColRowCount, "行数", 7, SpreadGrid::IntegerCell(1, 30)},
-        {ColAlign, "文字の場所", 10, SpreadGrid::ListCell(AlignCodes::Items)},
+        {ColAlign, "文字の場所", 10, SpreadGrid::ListCell(Alignments::Items)},
     };
     for (const auto& c : columns) {
         vaSpread->SetColumnHeader(c.col, QString::fromUtf8(c.header));
@@ -114,15 +112,6 @@ FrmMoji::FrmMoji(QWidget* parent) : Form(parent) {
     // The first showing already covers the screen; every activation lays the
     // screen out again.
     LayOut();
-}
-
-FrmMoji::~FrmMoji() {
-    if (openInstance == this)
-        openInstance = nullptr;
-}
-
-FrmMoji* FrmMoji::OpenInstance() {
-    return openInstance;
 }
 
 void FrmMoji::Form_Load() {
@@ -156,14 +145,9 @@ void FrmMoji::LayOut() {
 }
 
 void FrmMoji::ListSet() {
-    SqlText = Statements::SelectItemsOrdered(CurrentPageId);
-    std::unique_ptr<Recordset> rs = LayoutDatabase->OpenRecordset(SqlText);
     int row = 0;
-    while (!rs->EOF_()) {
-        WriteRow(++row, *rs);
-        rs->MoveNext();
-    }
-    rs->Close();
+    for (const TextItemTexts& item : Layout().Items(pageId_))
+        WriteRow(++row, item);
 }
 
 void FrmMoji::ListAdd(const QString& mojiId) {
@@ -177,26 +161,17 @@ void FrmMoji::ListAdd(const QString& mojiId) {
     };
     while (last > 0 && !holdsAnything(last))
         --last;
-    SqlText = Statements::SelectItemsOrdered(CurrentPageId);
-    std::unique_ptr<Recordset> rs = LayoutDatabase->OpenRecordset(SqlText);
-    while (!rs->EOF_() && FieldText(*rs, QStringLiteral("moji_id")) != mojiId)
-        rs->MoveNext();
-    if (rs->EOF_())
-        throw std::runtime_error("No stored item " + mojiId.toStdString() + " on page " +
-                                 CurrentPageId.toStdString());
-    WriteRow(last + 1, *rs);
-    rs->Close();
+    WriteRow(last + 1, Layout().Item(pageId_, mojiId));
 }
 
-void FrmMoji::WriteRow(int row, const Recordset& rs) {
+void FrmMoji::WriteRow(int row, const TextItemTexts& item) {
     // Image placement adds items without a limit: the grid grows so that
     // every stored item shows and the next save keeps it.
     if (row > vaSpread->MaxRows())
         vaSpread->SetMaxRows(row);
-    vaSpread->SetCellText(ColText, row, FieldText(rs, QStringLiteral("moji")));
+    vaSpread->SetCellText(ColText, row, item.text);
     for (const NumberColumn& n : NumberColumns) {
-        const QString field = QString::fromLatin1(n.field);
-        const QString shown = FieldNumberText(rs, field);
+        const QString& shown = item.numbers[n.number];
         vaSpread->SetCellText(n.col, row, shown);
         // A stored value wider than the column (more decimals than a cell
         // takes) widens it, so that it shows whole.
@@ -204,14 +179,12 @@ void FrmMoji::WriteRow(int row, const Recordset& rs) {
             vaSpread->SetColumnWidthPixels(n.col, widthOf(vaSpread, shown));
         // A stored double the shown text would not give back is kept aside,
         // so that a save writes it back unchanged.
-        const QVariant stored = rs.Field(field);
         const quint64 key = cellKey(n.col, row);
         exactStored_.remove(key);
-        if (stored.typeId() == QMetaType::Double && TextToDouble(shown) != stored.toDouble())
-            exactStored_.insert(
-                key, QString::number(stored.toDouble(), 'g', QLocale::FloatingPointShortest));
+        if (!item.exact[n.number].isEmpty())
+            exactStored_.insert(key, item.exact[n.number]);
     }
-    vaSpread->SetListIndex(ColAlign, row, FieldInt16(rs, QStringLiteral("p_position")));
+    vaSpread->SetListIndex(ColAlign, row, item.align);
 }
 
 QString FrmMoji::NumberToSave(int col, int row) const {
@@ -226,45 +199,45 @@ QString FrmMoji::NumberToSave(int col, int row) const {
 void FrmMoji::CmdOK_Click() {
     Trap(Msg::UpdateFailed, [&] {
         vaSpread->CommitEditor();
-        QString sql;
-        Transaction transaction(LayoutWorkspace);
-        sql = Statements::DeleteItems(CurrentPageId);
-        LayoutDatabase->Execute(sql);
+        QList<TextItemTexts> items;
         for (int r = 1; r <= vaSpread->MaxRows(); ++r) {
             // No trimming: a text of blanks is a text.
             const QString text = vaSpread->CellText(ColText, r);
             if (text.isEmpty())
                 continue;
-            const QString id =
-                QString::number(NextId(QStringLiteral("moji"), QStringLiteral("moji_id")));
+            TextItemTexts item;
+            item.text = text;
             // A blank number cell is no literal: the save fails as a whole.
-            sql = Statements::InsertItem(
-                id, CurrentPageId, text, NumberToSave(ColSize, r), NumberToSave(ColLeft, r),
-                NumberToSave(ColRight, r), NumberToSave(ColTop, r), NumberToSave(ColColCount, r),
-                NumberToSave(ColRowCount, r), qint16(vaSpread->ListIndex(ColAlign, r)));
-            LayoutDatabase->Execute(sql);
+            for (const NumberColumn& n : NumberColumns)
+                item.numbers[n.number] = NumberToSave(n.col, r);
+            item.align = qint16(vaSpread->ListIndex(ColAlign, r));
+            items.append(item);
         }
-        transaction.Commit();
+        Layout().SaveItems(pageId_, items);
         Unload();
     });
 }
 
 void FrmMoji::CmdImage_Click() {
     Trap(Msg::GeneralFailure, [&] {
-        switch (CurrentPaperDirection) {
-        case 0:
-            // The portrait image placement screen; its item detail dialog
-            // adds each stored item through OpenInstance()->ListAdd().
-            ExecModal(new FrmScanTate);
+        ScanScreen* scan = nullptr;
+        switch (direction_) {
+        case PaperDirections::Portrait:
+            scan = new FrmScanTate(pageId_, paperSize_);
             break;
-        case 1:
-            // The landscape image placement screen.
-            ExecModal(new FrmScanYoko);
+        case PaperDirections::Landscape:
+            scan = new FrmScanYoko(pageId_, paperSize_);
             break;
         default:
             // No direction chosen, or a code beyond the list: nothing happens.
-            break;
+            return;
         }
+        // Each item its detail dialog stores shows here at once.
+        scan->ItemStored = [grid = QPointer<FrmMoji>(this)](const QString& mojiId) {
+            if (grid)
+                grid->ListAdd(mojiId);
+        };
+        ExecModal(scan);
     });
 }
 

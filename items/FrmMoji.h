@@ -1,6 +1,6 @@
-// The text item grid ("文字設定"): every text item of the page CurrentPageId,
-// one per row, edited together and saved in one transaction. Opened modally
-// from the page setup screen's detail button.
+// The text item grid ("文字設定"): every text item of one page, one per row,
+// edited together and saved in one transaction. Opened modally from the page
+// setup screen's detail button, for the page of that row.
 #pragma once
 
 #include "common/Form.h"
@@ -8,8 +8,8 @@
 #include <QHash>
 
 class QPushButton;
-class Recordset;
 class SpreadGrid;
+struct TextItemTexts;
 
 class FrmMoji : public Form {
     Q_OBJECT
@@ -28,19 +28,22 @@ public:
     // Rows the grid has when it opens; a page with more stored items grows it.
     static constexpr int ItemRowCount = 40;
 
-    explicit FrmMoji(QWidget* parent = nullptr);
-    ~FrmMoji() override;
+    // The grid of the saved page `pageId`, whose row on the page setup screen
+    // shows the paper direction and size codes `direction` and `paperSize`
+    // (-1 for none): they choose the image placement screen and its sheet.
+    FrmMoji(const QString& pageId, qint16 direction, qint16 paperSize, QWidget* parent = nullptr);
 
-    // The open text item grid, or nullptr: the item detail dialog adds to it.
-    static FrmMoji* OpenInstance();
+    const QString& PageId() const { return pageId_; }
+    qint16 Direction() const { return direction_; }
+    qint16 PaperSize() const { return paperSize_; }
 
-    // Writes the stored items of CurrentPageId into rows 1 to n in moji_id
-    // order; rows below keep what they hold. No trap of its own: a failure
+    // Writes the page's stored items into rows 1 to n in the order they were
+    // made; rows below keep what they hold. No trap of its own: a failure
     // reaches the caller's.
     void ListSet();
-    // Shows the stored item `mojiId` of CurrentPageId, read back as ListSet
-    // reads items, in the row after the last row that holds anything; every
-    // other row keeps what it holds, typed or not. No trap of its own.
+    // Shows the page's stored item `mojiId`, read back as ListSet reads
+    // items, in the row after the last row that holds anything; every other
+    // row keeps what it holds, typed or not. No trap of its own.
     void ListAdd(const QString& mojiId);
 
 protected:
@@ -55,11 +58,15 @@ private:
 
     // Covers the whole screen and places the grid and the buttons from its size.
     void LayOut();
-    // Writes the current record of `rs` into `row`, growing the grid to it.
-    void WriteRow(int row, const Recordset& rs);
+    // Writes `item` into `row`, growing the grid to it.
+    void WriteRow(int row, const TextItemTexts& item);
     // What the save pastes for a number cell: the exact stored value while the
     // user has not touched the cell, else the cell's text.
     QString NumberToSave(int col, int row) const;
+
+    const QString pageId_;
+    const qint16 direction_;
+    const qint16 paperSize_;
 
     SpreadGrid* vaSpread;
     QPushButton* CmdOK;

@@ -4,14 +4,11 @@
 #include "common/ErrorTrap.h"
 #include "common/Globals.h"
 #include "common/InputHelpers.h"
-#include "common/LayoutDb.h"
 #include "common/Messages.h"
 #include "common/Numbers.h"
-#include "common/Statements.h"
 #include "common/Twips.h"
-#include "items/AlignCodes.h"
-#include "items/FrmMoji.h"
-#include "platform/Database.h"
+#include "layout/Alignments.h"
+#include "layout/LayoutStore.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -38,7 +35,8 @@ QPushButton* Button(QWidget* parent, const char* name, const QString& text, int 
 
 } // namespace
 
-FrmScanDlg::FrmScanDlg(QWidget* parent) : Form(parent) {
+FrmScanDlg::FrmScanDlg(const QString& pageId, const Selection& selection, QWidget* parent)
+    : Form(parent), pageId_(pageId), selection_(selection) {
     setWindowTitle(QStringLiteral("イメージ登録詳細"));
     setFixedSize(TwipsSize(5955, 3375));
 
@@ -62,7 +60,7 @@ FrmScanDlg::FrmScanDlg(QWidget* parent) : Form(parent) {
     CmbAlign = new QComboBox(this);
     CmbAlign->setObjectName(QStringLiteral("CmbAlign"));
     CmbAlign->setGeometry(TwipsRect(FieldLeft, 2880, 1335, 300));
-    CmbAlign->addItems(AlignCodes::Items);
+    CmbAlign->addItems(Alignments::Items);
     CmdOK = Button(this, "CmdOK", QStringLiteral("ＯＫ"), 1680);
     CmdCancel = Button(this, "CmdCancel", QStringLiteral("ＣＡＮＣＥＬ"), 2280);
 
@@ -91,9 +89,9 @@ FrmScanDlg::FrmScanDlg(QWidget* parent) : Form(parent) {
 void FrmScanDlg::Form_Load() {
     Trap(Msg::GeneralFailure, [&] {
         TxtMoji->setText(QStringLiteral("新規項目"));
-        TxtLeft->setText(DoubleToText(SelectionLeft));
-        TxtRight->setText(DoubleToText(SelectionRight));
-        TxtTop->setText(DoubleToText(SelectionTop));
+        TxtLeft->setText(DoubleToText(selection_.left));
+        TxtRight->setText(DoubleToText(selection_.right));
+        TxtTop->setText(DoubleToText(selection_.top));
         TxtFont->setText(DoubleToText(DefaultFontSize));
         TxtCol->setText(QString::number(DefaultColCount));
         TxtRow->setText(QString::number(DefaultRowCount));
@@ -101,7 +99,7 @@ void FrmScanDlg::Form_Load() {
         for (QLineEdit* box : {TxtLeft, TxtRight, TxtTop, TxtFont})
             box->setCursorPosition(0);
         // -1 chooses no entry, as a list with nothing chosen gives -1.
-        AlignCodes::Choose(CmbAlign, DefaultAlign);
+        Alignments::Choose(CmbAlign, DefaultAlign);
     });
 }
 
@@ -111,19 +109,24 @@ void FrmScanDlg::Form_Activate() {
 
 void FrmScanDlg::CmdOK_Click() {
     Trap(Msg::GeneralFailure, [&] {
-        const QString id =
-            QString::number(NextId(QStringLiteral("moji"), QStringLiteral("moji_id")));
+        using T = TextItemTexts;
+        TextItemTexts item;
+        item.text = TxtMoji->text();
+        item.numbers[T::Size] = TxtFont->text();
+        item.numbers[T::Left] = TxtLeft->text();
+        item.numbers[T::Right] = TxtRight->text();
+        item.numbers[T::Top] = TxtTop->text();
+        item.numbers[T::ColCount] = TxtCol->text();
+        item.numbers[T::RowCount] = TxtRow->text();
+        item.align = qint16(CmbAlign->currentIndex());
         // A number box that holds no plain number fails here, before anything
         // is stored; the dialog stays open with what was typed.
-        const QString sql = Statements::InsertItem(
-            id, CurrentPageId, TxtMoji->text(), TxtFont->text(), TxtLeft->text(), TxtRight->text(),
-            TxtTop->text(), TxtCol->text(), TxtRow->text(), qint16(CmbAlign->currentIndex()));
-        LayoutDatabase->Execute(sql);
+        const QString id = Layout().InsertItem(pageId_, item);
         Unload();
         // The grid underneath shows the new item below its last filled row;
         // the rows the user typed or changed stay as they are, unsaved.
-        if (FrmMoji* grid = FrmMoji::OpenInstance())
-            grid->ListAdd(id);
+        if (ItemStored)
+            ItemStored(id);
     });
 }
 

@@ -1,10 +1,12 @@
 // The item detail dialog ("イメージ登録詳細"): proposes a new text item from
-// the dragged edges (SelectionLeft, SelectionRight, SelectionTop) and the item
-// defaults of the settings, stores it on CurrentPageId and adds it to the open
-// text item grid. Opened modally by the image placement screens.
+// the dragged edges and the item defaults of the settings, stores it on its
+// page and tells whoever listens (the text item grid underneath). Opened
+// modally by the image placement screens.
 #pragma once
 
 #include "common/Form.h"
+
+#include <functional>
 
 class QComboBox;
 class QLabel;
@@ -14,7 +16,18 @@ class QPushButton;
 class FrmScanDlg : public Form {
     Q_OBJECT
 public:
-    explicit FrmScanDlg(QWidget* parent = nullptr);
+    // Edges in millimetres from the sheet's top-left corner.
+    struct Selection {
+        double left = 0;
+        double top = 0;
+        double right = 0;
+    };
+
+    // Proposes an item of the saved page `pageId` in `selection`.
+    FrmScanDlg(const QString& pageId, const Selection& selection, QWidget* parent = nullptr);
+
+    // Called with the stored item's id once the dialog has closed.
+    std::function<void(const QString& mojiId)> ItemStored;
 
 protected:
     void Form_Load() override;
@@ -24,6 +37,9 @@ protected:
 private:
     void CmdOK_Click();
     void CmdCancel_Click();
+
+    const QString pageId_;
+    const Selection selection_;
 
     QLabel* LblMoji;
     QLabel* LblLeft;

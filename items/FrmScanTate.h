@@ -7,5 +7,6 @@
 class FrmScanTate : public ScanScreen {
     Q_OBJECT
 public:
-    explicit FrmScanTate(QWidget* parent = nullptr);
+    // For the saved page `pageId` of paper size code `paperSize`.
+    FrmScanTate(const QString& pageId, qint16 paperSize, QWidget* parent = nullptr);
 };

@@ -1,6 +1,8 @@
 #include "items/FrmScanYoko.h"
 
-FrmScanYoko::FrmScanYoko(QWidget* parent)
+#include "layout/PaperSizes.h"
+
+FrmScanYoko::FrmScanYoko(const QString& pageId, qint16 paperSize, QWidget* parent)
     : ScanScreen({QSize(10425, 8085), QRect(240, 240, 9900, 7000), QRect(7080, 7440, 1335, 375),
                   QRect(8640, 7440, 1335, 375)},
-                 parent) {}
+                 pageId, PaperDirections::Landscape, paperSize, parent) {}

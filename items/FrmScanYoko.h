@@ -7,5 +7,6 @@
 class FrmScanYoko : public ScanScreen {
     Q_OBJECT
 public:
-    explicit FrmScanYoko(QWidget* parent = nullptr);
+    // For the saved page `pageId` of paper size code `paperSize`.
+    FrmScanYoko(const QString& pageId, qint16 paperSize, QWidget* parent = nullptr);
 };

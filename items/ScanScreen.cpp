@@ -2,19 +2,16 @@
 
 #include "common/Controls.h"
 #include "common/ErrorTrap.h"
-#include "common/Globals.h"
 #include "common/InputHelpers.h"
 #include "common/Messages.h"
 #include "common/Twips.h"
-#include "items/FrmScanDlg.h"
+#include "layout/PaperSizes.h"
 
 #include <QImageReader>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <functional>
-#include <iterator>
 #include <stdexcept>
 
 namespace {
@@ -23,19 +20,13 @@ namespace {
 // A3 colour scan: 280 MB in 32 bits, above Qt's default limit of 128 MB.
 constexpr int PictureLimitMb = 1024;
 
-// The sheets of the paper size codes (A3, A4, A5, JIS B4, JIS B5) in
-// millimetres, short side first.
-constexpr double Sheets[][2] = {{297, 420}, {210, 297}, {148, 210}, {257, 364}, {182, 257}};
-
 // Twips of a picture area of `twips` per millimetre of the sheet of paper size
-// `code`, turned to the area's direction; 33 both ways for a code without a sheet.
-QSizeF twipsPerMm(const QSizeF& twips, qint16 code) {
-    if (code < 0 || code >= qint16(std::size(Sheets)))
+// `code` lying as `direction` has it; 33 both ways for a code without a sheet.
+QSizeF twipsPerMm(const QSizeF& twips, qint16 code, qint16 direction) {
+    const QSizeF sheet = SheetSizeMm(code, direction);
+    if (sheet.isEmpty())
         return {ScanScreen::FallbackTwipsPerMm, ScanScreen::FallbackTwipsPerMm};
-    const bool landscape = twips.width() > twips.height();
-    const double shortSide = Sheets[code][0], longSide = Sheets[code][1];
-    return landscape ? QSizeF(twips.width() / longSide, twips.height() / shortSide)
-                     : QSizeF(twips.width() / shortSide, twips.height() / longSide);
+    return {twips.width() / sheet.width(), twips.height() / sheet.height()};
 }
 
 } // namespace
@@ -153,9 +144,10 @@ protected:
     }
 };
 
-ScanScreen::ScanScreen(const Layout& layout, QWidget* parent)
-    : Form(parent), layout_(layout),
-      twipsPerMm_(twipsPerMm(QSizeF(layout.imageArea.size()), CurrentPaperSize)) {
+ScanScreen::ScanScreen(const Layout& layout, const QString& pageId, qint16 direction,
+                       qint16 paperSize, QWidget* parent)
+    : Form(parent), layout_(layout), pageId_(pageId),
+      twipsPerMm_(twipsPerMm(QSizeF(layout.imageArea.size()), paperSize, direction)) {
     setWindowTitle(QStringLiteral("文字設定"));
     setFixedSize(TwipsSize(layout.client.width(), layout.client.height()));
 
@@ -178,7 +170,7 @@ ScanScreen::ScanScreen(const Layout& layout, QWidget* parent)
     CmnDlg.DialogTitle = QStringLiteral("画像ファイル選択");
     CmnDlg.FileName = QStringLiteral("画像ファイル");
     // Bitmap, JPEG, GIF, and what scanners write besides: PNG and TIFF.
-    CmnDlg.Filter = QStringLiteral("画像ファイル|*.bmp;*.jpg;*.jpeg;*.gif;*.png;*.tif;*.tiff");
+    CmnDlg.Filter = QStringLiteral("画像ファイル (*.bmp *.jpg *.jpeg *.gif *.png *.tif *.tiff)");
 
     connect(CmdOK, &QPushButton::clicked, this, [this] { CmdOK_Click(); });
     connect(CmdBack, &QPushButton::clicked, this, [this] { CmdBack_Click(); });
@@ -228,8 +220,8 @@ void ScanScreen::ImageArea_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, dou
         for (QLineF& l : lines_)
             l = QLineF(p, p);
         LineSet->update();
-        SelectionLeft = x / twipsPerMm_.width();
-        SelectionTop = y / twipsPerMm_.height();
+        selection_.left = x / twipsPerMm_.width();
+        selection_.top = y / twipsPerMm_.height();
     });
 }
 
@@ -247,9 +239,11 @@ void ScanScreen::ImageArea_MouseMove(Qt::MouseButtons, Qt::KeyboardModifiers, do
 
 void ScanScreen::ImageArea_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, double x, double) {
     Trap(Msg::UpdateFailed, [&] {
-        SelectionRight = x / twipsPerMm_.width();
+        selection_.right = x / twipsPerMm_.width();
         // The rectangle stays on view while the dialog is open.
-        ExecModal(new FrmScanDlg);
+        auto* detail = new FrmScanDlg(pageId_, selection_);
+        detail->ItemStored = ItemStored;
+        ExecModal(detail);
         ShowLines(false);
     });
 }

@@ -8,10 +8,12 @@
 #pragma once
 
 #include "common/Form.h"
+#include "items/FrmScanDlg.h"
 #include "platform/FileOpenDialog.h"
 
 #include <QLineF>
 #include <QRect>
+#include <functional>
 
 class QPushButton;
 class PictureArea;
@@ -23,6 +25,9 @@ public:
     // A paper size code without a sheet (none chosen, or beyond the list):
     // the picture area stands for the paper at this many twips per millimetre.
     static constexpr double FallbackTwipsPerMm = 33;
+
+    // Called with the id of each item the detail dialog stores.
+    std::function<void(const QString& mojiId)> ItemStored;
 
     // The mouse on the picture area, positions in twips from its top-left
     // corner. A release belongs to the press before it, wherever it happens.
@@ -45,7 +50,10 @@ protected:
         QRect cmdOK;
         QRect cmdBack;
     };
-    ScanScreen(const Layout& layout, QWidget* parent);
+    // The screen for the saved page `pageId`, whose sheet is the paper size
+    // `paperSize` lying as `direction` has it.
+    ScanScreen(const Layout& layout, const QString& pageId, qint16 direction, qint16 paperSize,
+               QWidget* parent);
 
     void Form_Activate() override;
     void CloseBox_Click() override { CmdBack_Click(); }
@@ -56,6 +64,7 @@ private:
     void ShowLines(bool visible);
 
     const Layout layout_;
+    const QString pageId_;
     // Twips of the picture area per millimetre of the sheet, across and down.
     QSizeF twipsPerMm_;
     PictureArea* ImageArea;
@@ -66,4 +75,6 @@ private:
 
     QLineF lines_[4];
     bool linesVisible_ = false;
+    // The dragged edges: left and top from the press, right from the release.
+    FrmScanDlg::Selection selection_;
 };

@@ -303,6 +303,19 @@ QList<TextItemTexts> LayoutStore::Items(const QString& pageId) {
     return readAll(database_, selectItemsInOrderMade(pageId), readItemTexts);
 }
 
+TextItemTexts LayoutStore::Item(const QString& pageId, const QString& itemId) {
+    // Only the asked row is read: what the page's other items hold does not matter.
+    std::unique_ptr<Recordset> rs = database_->OpenRecordset(selectItemsInOrderMade(pageId));
+    while (!rs->EOF_() && fieldText(*rs, QStringLiteral("moji_id")) != itemId)
+        rs->MoveNext();
+    if (rs->EOF_())
+        throw std::runtime_error("No stored item " + itemId.toStdString() + " on page " +
+                                 pageId.toStdString());
+    const TextItemTexts item = readItemTexts(*rs);
+    rs->Close();
+    return item;
+}
+
 void LayoutStore::SaveItems(const QString& pageId, const QList<TextItemTexts>& items) {
     Transaction transaction(workspace_);
     database_->Execute(deleteItems(pageId));

@@ -47,6 +47,9 @@ public:
     QList<TextItem> ItemsToPrint(const QString& pageId);
     // A page's items as the item grid shows them, in the order they were made.
     QList<TextItemTexts> Items(const QString& pageId);
+    // The page's item `itemId`, read as Items() reads each; throws when the
+    // page has no such item.
+    TextItemTexts Item(const QString& pageId, const QString& itemId);
     // Replaces the page's items by `items` (each under a new id).
     void SaveItems(const QString& pageId, const QList<TextItemTexts>& items);
     // Adds one item to the page; returns its id.

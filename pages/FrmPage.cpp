@@ -117,7 +117,7 @@ void FrmPage::TxtTemplate_GotFocus() {
 
 void FrmPage::FillPageGrid() {
     for (int r = 1; r <= PageRowCount; ++r)
-        PageIds[r].clear();
+        pageIds_[r].clear();
     const QList<Page> pages = Layout().Pages(CurrentTemplateId);
     // The print marks of column 4 stay with the row positions.
     vaSpread->ClearRange(ColPageNo, 1, ColSize, PageRowCount);
@@ -125,7 +125,7 @@ void FrmPage::FillPageGrid() {
     for (const Page& page : pages) {
         if (++r > PageRowCount)
             throw std::runtime_error("The template has more pages than the grid rows");
-        PageIds[r] = page.id;
+        pageIds_[r] = page.id;
         vaSpread->SetCellText(ColPageNo, r, page.pageNo);
         vaSpread->SetListIndex(ColDirection, r, page.direction);
         vaSpread->SetListIndex(ColSize, r, page.size);
@@ -157,15 +157,14 @@ void FrmPage::vaSpread_ButtonClicked(int col, int row) {
         if (col != ColDetail)
             return;
         vaSpread->CommitEditor();
-        if (PageIds[row].isEmpty()) {
+        if (pageIds_[row].isEmpty()) {
             ShowMessage(QStringLiteral("データ"), QString(), Msg::NotRegistered);
             return;
         }
-        CurrentPageId = PageIds[row];
-        CurrentPaperDirection = qint16(vaSpread->ListIndex(ColDirection, row));
-        CurrentPaperSize = qint16(vaSpread->ListIndex(ColSize, row));
-        // The text item grid of the page; nothing is reloaded when it closes.
-        ExecModal(new FrmMoji);
+        // The text item grid of the page, with the direction and the size as
+        // the row shows them; nothing is reloaded when it closes.
+        ExecModal(new FrmMoji(pageIds_[row], qint16(vaSpread->ListIndex(ColDirection, row)),
+                              qint16(vaSpread->ListIndex(ColSize, row))));
     });
 }
 
@@ -190,13 +189,13 @@ SheetPlan FrmPage::SheetsToPrint() {
     vaSpread->CommitEditor();
     SheetPlan plan;
     // The saved pages fill the rows from the top: the first row without one ends them.
-    for (int r = 1; r <= PageRowCount && !PageIds[r].isEmpty(); ++r) {
+    for (int r = 1; r <= PageRowCount && !pageIds_[r].isEmpty(); ++r) {
         if (!printTicked(vaSpread->CellText(ColPrint, r)))
             continue;
         // The lists as shown, even where the row's changes are not saved yet.
         plan.append(Sheet{qint16(vaSpread->ListIndex(ColDirection, r)),
                           qint16(vaSpread->ListIndex(ColSize, r)),
-                          Layout().ItemsToPrint(PageIds[r]), PageIds[r]});
+                          Layout().ItemsToPrint(pageIds_[r]), pageIds_[r]});
     }
     return plan;
 }
@@ -206,7 +205,7 @@ void FrmPage::CmdOK_Click() {
         vaSpread->CommitEditor();
         QList<Page> rows;
         for (int r = 1; r <= PageRowCount; ++r)
-            rows.append(Page{PageIds[r], vaSpread->CellText(ColPageNo, r),
+            rows.append(Page{pageIds_[r], vaSpread->CellText(ColPageNo, r),
                              qint16(vaSpread->ListIndex(ColDirection, r)),
                              qint16(vaSpread->ListIndex(ColSize, r))});
         Layout().SaveTemplate(CurrentTemplateId, TxtTemplate->text(), rows);

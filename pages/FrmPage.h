@@ -4,6 +4,7 @@
 #pragma once
 
 #include "common/Form.h"
+#include "common/Globals.h"
 #include "print/SheetPlan.h"
 
 class QLabel;
@@ -22,6 +23,8 @@ public:
     // The pages to print: every row with a saved page, down to the first row
     // without one, whose print mark is ticked, with its lists as shown.
     SheetPlan SheetsToPrint();
+    // The id of the saved page in grid row `row` (1 to 30); empty for none.
+    const QString& PageId(int row) const { return pageIds_[row]; }
 
 protected:
     void Form_Load() override;
@@ -46,4 +49,7 @@ private:
     QPushButton* CmdOK;
     QPushButton* CmdBack;
     QPushButton* CmdPreview;
+
+    // Slot r holds the id of the saved page in row r; slot 0 is unused.
+    QString pageIds_[PageRowCount + 1];
 };

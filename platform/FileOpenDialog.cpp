@@ -10,27 +10,16 @@ FileOpenResponder& responder() {
     return r;
 }
 
-// "画像ファイル|*.bmp;*.jpg;*.gif" as Qt writes a name filter:
-// "画像ファイル (*.bmp *.jpg *.gif)".
-QString qtNameFilter(const QString& filter) {
-    const qsizetype bar = filter.indexOf(u'|');
-    if (bar < 0)
-        return filter;
-    QString patterns = filter.mid(bar + 1);
-    patterns.replace(u';', u' ');
-    return filter.left(bar) + QStringLiteral(" (") + patterns + u')';
-}
-
 std::optional<QString> runDialog(const FileOpenRequest& request, QWidget* parent) {
     QFileDialog dialog(parent, request.title);
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    // Only the description shows, as in the filter list of the request.
+    // Only the filter's description shows, not its patterns.
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // Any name is accepted, as typed: a file that is missing or no picture is
     // refused by whoever opens it, with its own message.
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(qtNameFilter(request.filter));
+    dialog.setNameFilter(request.filter);
     dialog.selectFile(request.fileName);
     dialog.setWindowModality(Qt::ApplicationModal);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

@@ -1,5 +1,5 @@
 // The file open dialog: Qt's own dialog (never the desktop's native one), set
-// up by a title, an initial file name, one filter and a default extension.
+// up by a title, an initial file name, one name filter and a default extension.
 // It keeps the chosen file name from one showing to the next; a cancel leaves
 // the name as it was.
 #pragma once
@@ -14,7 +14,8 @@ struct FileOpenRequest {
     QString title;
     // The name the dialog starts with: the initial name, or the last chosen file.
     QString fileName;
-    // "description|*.a;*.b": one entry, the description shown, the patterns matched.
+    // One Qt name filter, "description (*.a *.b)": the dialog shows the
+    // description alone and lists the files the patterns match.
     QString filter;
     // Given to a chosen name that has no extension, without the point.
     QString defaultExt;

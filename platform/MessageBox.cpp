@@ -3,44 +3,12 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
-#include <QMessageBox>
-#include <QPushButton>
-#include <vector>
 
 namespace {
 
 MessageBoxResponder& responder() {
     static MessageBoxResponder r;
     return r;
-}
-
-struct ButtonDef {
-    QMessageBox::StandardButton button;
-    int result;
-};
-
-struct Buttons {
-    std::vector<ButtonDef> defs;
-    // What Esc and the close box answer; 0 = they do nothing.
-    int escapeResult;
-};
-
-Buttons buttonsFor(int code) {
-    using B = QMessageBox;
-    switch (code) {
-    case 1:
-        return {{{B::Ok, 1}, {B::Cancel, 2}}, 2};
-    case 2:
-        return {{{B::Abort, 3}, {B::Retry, 4}, {B::Ignore, 5}}, 0};
-    case 3:
-        return {{{B::Yes, 6}, {B::No, 7}, {B::Cancel, 2}}, 2};
-    case 4:
-        return {{{B::Yes, 6}, {B::No, 7}}, 7};
-    case 5:
-        return {{{B::Retry, 4}, {B::Cancel, 2}}, 2};
-    default:
-        return {{{B::Ok, 1}}, 1};
-    }
 }
 
 // Keeps Esc and the close box from a box that has no answer for them (Qt
@@ -60,22 +28,30 @@ public:
 
 } // namespace
 
+QMessageBox::StandardButton EscapeAnswer(QMessageBox::StandardButtons buttons) {
+    for (QMessageBox::StandardButton b : {QMessageBox::Cancel, QMessageBox::No, QMessageBox::Ok})
+        if (buttons.testFlag(b))
+            return b;
+    return QMessageBox::NoButton;
+}
+
 MessageBoxResponder SetMessageBoxResponder(MessageBoxResponder r) {
     MessageBoxResponder previous = std::move(responder());
     responder() = std::move(r);
     return previous;
 }
 
-int MsgBox(const QString& text, int style, const QString& title) {
-    MessageBoxRequest request{text, style, title};
+QMessageBox::StandardButton MsgBox(const MessageBoxRequest& request) {
     if (responder())
         return responder()(request);
 
+    const QMessageBox::StandardButtons buttons =
+        request.buttons ? request.buttons : QMessageBox::StandardButtons(QMessageBox::Ok);
+    const QMessageBox::StandardButton escape = EscapeAnswer(buttons);
     NoEscape noEscape; // outlives the box it filters
-    QMessageBox box(QMessageBox::NoIcon, title, QString(), QMessageBox::NoButton,
-                    QApplication::activeWindow());
+    QMessageBox box(request.icon, request.title, QString(), buttons, QApplication::activeWindow());
     // A carriage return is a line break on screen, never a visible mark.
-    QString shown = text;
+    QString shown = request.text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
     while (shown.endsWith(u'\n'))
         shown.chop(1);
@@ -83,25 +59,16 @@ int MsgBox(const QString& text, int style, const QString& title) {
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
-
-    const Buttons buttons = buttonsFor(request.buttons());
-    const std::vector<ButtonDef>& defs = buttons.defs;
-    for (const ButtonDef& d : defs)
-        box.addButton(d.button);
-    const size_t def = size_t(request.defaultButton());
-    box.setDefaultButton(defs[def < defs.size() ? def : 0].button);
-    for (const ButtonDef& d : defs)
-        if (d.result == buttons.escapeResult)
-            box.setEscapeButton(box.button(d.button));
-    if (!buttons.escapeResult)
+    box.setDefaultButton(request.defaultButton);
+    if (escape != QMessageBox::NoButton)
+        box.setEscapeButton(escape);
+    else
         box.installEventFilter(&noEscape);
 
     box.exec();
-    QAbstractButton* clicked = box.clickedButton();
-    for (const ButtonDef& d : defs)
-        if (clicked && clicked == box.button(d.button))
-            return d.result;
+    if (QAbstractButton* clicked = box.clickedButton())
+        return box.standardButton(clicked);
     // Closed without a button (the program ending): the escape answer, else
-    // the first button's.
-    return buttons.escapeResult ? buttons.escapeResult : defs.front().result;
+    // the default button's.
+    return escape != QMessageBox::NoButton ? escape : request.defaultButton;
 }

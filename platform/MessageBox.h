@@ -1,28 +1,30 @@
-// The system message box: text, style, title; returns the button pressed.
-// Styles and results use the classic message box codes: buttons 0..5, default
-// button 0/256/512/768, 4096 system modal; results 1 OK .. 7 No.
+// The program's message box: a text under a title, a set of buttons with one
+// of them the default, and an icon; it answers with the button pressed.
 #pragma once
 
+#include <QMessageBox>
 #include <QString>
 #include <functional>
 
-class QWidget;
-
 struct MessageBoxRequest {
     QString text;
-    int style = 0;
     QString title;
-    int buttons() const { return style & 0xF; }
-    int defaultButton() const { return (style & 0xF00) >> 8; } // 0 = first
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    // One of `buttons`: Enter presses it, and it has the focus first.
+    QMessageBox::StandardButton defaultButton = QMessageBox::Ok;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
 };
 
-// Shows the box modally in front of the program's windows and returns 1..7.
-// Enter presses the default button (or the button with the focus). Esc and the
-// close box answer Cancel where the box has it, No on a Yes/No box, OK on an
-// OK box; on an Abort/Retry/Ignore box they do nothing.
-int MsgBox(const QString& text, int style, const QString& title);
+// What Esc and the close box answer on a box with these buttons: Cancel where
+// it has one, else No, else OK; NoButton on an Abort / Retry / Ignore box,
+// where they do nothing.
+QMessageBox::StandardButton EscapeAnswer(QMessageBox::StandardButtons buttons);
+
+// Shows the box modally in front of the program's windows and returns the
+// button pressed. A carriage return in the text is a line break.
+QMessageBox::StandardButton MsgBox(const MessageBoxRequest& request);
 
 // Tests install a responder that sees the request and answers for the user.
 // An empty function restores the real box. Returns the responder it replaces.
-using MessageBoxResponder = std::function<int(const MessageBoxRequest&)>;
+using MessageBoxResponder = std::function<QMessageBox::StandardButton(const MessageBoxRequest&)>;
 MessageBoxResponder SetMessageBoxResponder(MessageBoxResponder responder);

@@ -30,14 +30,6 @@ bool StartsWithPrintable(const QString& text) {
 
 using Kind = SpreadGrid::CellKind;
 
-// What each cell keeps besides what Qt shows: the value as the program or the
-// user gave it, the chosen index of a list cell, and the edited flag.
-enum Role { ValueRole = Qt::UserRole + 1, IndexRole, EditedRole };
-
-quint64 CellKey(int col, int row) {
-    return (quint64(quint32(col)) << 32) | quint32(row);
-}
-
 const SpreadGrid::CellType& DefaultType() {
     static const SpreadGrid::CellType type;
     return type;
@@ -110,6 +102,9 @@ SpreadGrid::CellType SpreadGrid::ButtonCell(const QString& caption) {
 SpreadGrid::SpreadGrid(QWidget* parent)
     : QTableWidget(parent), delegate_(new SpreadGridDelegate(this)) {
     setItemDelegate(delegate_);
+    // Tab, Enter and arrows that leave an open editor move the cursor on.
+    connect(delegate_, &SpreadGridDelegate::MoveFromEditor, this,
+            [this](int key, Qt::KeyboardModifiers modifiers) { Navigate(key, modifiers, true); });
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::DoubleClicked);
@@ -130,19 +125,12 @@ void SpreadGrid::SetMaxRows(int rows) {
     const int old = rowCount();
     if (rows == old)
         return;
-    const bool wasInternal = internalMove_;
-    internalMove_ = true;
     setRowCount(rows);
     for (int row = old + 1; row <= rows; ++row)
         for (int col = 1; col <= columnCount(); ++col)
             InitCell(col, row);
-    if (rows < old) {
-        for (auto it = cellTypes_.begin(); it != cellTypes_.end();)
-            it = int(quint32(it.key())) > rows ? cellTypes_.erase(it) : std::next(it);
-    }
     if (!currentIndex().isValid() && rows > 0 && columnCount() > 0)
         setCurrentCell(0, 0);
-    internalMove_ = wasInternal;
     UpdateInputMethod();
 }
 
@@ -151,20 +139,13 @@ void SpreadGrid::SetMaxCols(int cols) {
     const int old = columnCount();
     if (cols == old)
         return;
-    const bool wasInternal = internalMove_;
-    internalMove_ = true;
     setColumnCount(cols);
     columnTypes_.resize(cols);
     for (int col = old + 1; col <= cols; ++col)
         for (int row = 1; row <= rowCount(); ++row)
             InitCell(col, row);
-    if (cols < old) {
-        for (auto it = cellTypes_.begin(); it != cellTypes_.end();)
-            it = int(it.key() >> 32) > cols ? cellTypes_.erase(it) : std::next(it);
-    }
     if (!currentIndex().isValid() && cols > 0 && rowCount() > 0)
         setCurrentCell(0, 0);
-    internalMove_ = wasInternal;
     UpdateInputMethod();
 }
 
@@ -194,60 +175,13 @@ void SpreadGrid::SetColumnType(int col, const CellType& type) {
     UpdateInputMethod();
 }
 
-void SpreadGrid::SetCellType(int col, int row, const CellType& type) {
-    if (!Cell(col, row))
-        return;
-    cellTypes_.insert(CellKey(col, row), type);
-    Refresh(col, row);
-    UpdateInputMethod();
-}
-
-const SpreadGrid::CellType& SpreadGrid::TypeAt(int col, int row) const {
-    if (!cellTypes_.isEmpty()) {
-        const auto it = cellTypes_.constFind(CellKey(col, row));
-        if (it != cellTypes_.constEnd())
-            return *it;
-    }
-    if (col >= 1 && col <= columnTypes_.size())
-        return columnTypes_[col - 1];
-    return DefaultType();
-}
-
-void SpreadGrid::SetGeometry(int left, int top, int width, int height) {
-    setGeometry(left, top, width, height);
-}
-
-// ---- the active cell ----
-
-void SpreadGrid::SetRow(int row) {
-    SetActiveCell(col_, row);
-}
-
-void SpreadGrid::SetCol(int col) {
-    SetActiveCell(col, row_);
+const SpreadGrid::CellType& SpreadGrid::ColumnType(int col) const {
+    return col >= 1 && col <= columnTypes_.size() ? columnTypes_[col - 1] : DefaultType();
 }
 
 void SpreadGrid::SetActiveCell(int col, int row) {
-    col_ = col;
-    row_ = row;
     if (Cell(col, row))
         MoveInternal(col, row);
-}
-
-QString SpreadGrid::Text() const {
-    return CellText(col_, row_);
-}
-
-void SpreadGrid::SetText(const QString& text) {
-    SetCellText(col_, row_, text);
-}
-
-int SpreadGrid::TypeComboBoxCurSel() const {
-    return ListIndex(col_, row_);
-}
-
-void SpreadGrid::SetTypeComboBoxCurSel(int index) {
-    SetListIndex(col_, row_, index);
 }
 
 // ---- cell values ----
@@ -260,9 +194,9 @@ QTableWidgetItem* SpreadGrid::Cell(int col, int row) const {
 
 void SpreadGrid::InitCell(int col, int row) {
     auto* cell = new QTableWidgetItem;
-    cell->setData(ValueRole, QString());
-    cell->setData(IndexRole, -1);
-    cell->setData(EditedRole, false);
+    cell->setData(GridValueRole, QString());
+    cell->setData(GridIndexRole, -1);
+    cell->setData(GridEditedRole, false);
     setItem(row - 1, col - 1, cell);
     Refresh(col, row);
 }
@@ -271,8 +205,8 @@ void SpreadGrid::Refresh(int col, int row) {
     QTableWidgetItem* cell = Cell(col, row);
     if (!cell)
         return;
-    const CellType& type = TypeAt(col, row);
-    const QString value = cell->data(ValueRole).toString();
+    const CellType& type = ColumnType(col);
+    const QString value = cell->data(GridValueRole).toString();
     QString shown = value;
     QVariant accessible;
     QVariant checkState;
@@ -288,7 +222,7 @@ void SpreadGrid::Refresh(int col, int row) {
         alignment = Qt::AlignRight | Qt::AlignVCenter;
         break;
     case CellKind::List: {
-        const int index = cell->data(IndexRole).toInt();
+        const int index = cell->data(GridIndexRole).toInt();
         shown = index >= 0 && index < type.items.size() ? type.items.at(index) : QString();
         flags |= Qt::ItemIsEditable;
         break;
@@ -310,6 +244,7 @@ void SpreadGrid::Refresh(int col, int row) {
         break;
     }
     cell->setFlags(flags);
+    cell->setData(GridTypeRole, QVariant::fromValue(type));
     cell->setData(Qt::DisplayRole, shown);
     cell->setData(Qt::AccessibleTextRole, accessible);
     cell->setData(Qt::CheckStateRole, checkState);
@@ -328,14 +263,14 @@ QString SpreadGrid::CellText(int col, int row) const {
     const QTableWidgetItem* cell = Cell(col, row);
     if (!cell)
         return QString();
-    const CellType& type = TypeAt(col, row);
+    const CellType& type = ColumnType(col);
     switch (type.kind) {
     case CellKind::List:
     case CellKind::Check:
     case CellKind::Button:
         return cell->data(Qt::DisplayRole).toString();
     default:
-        return cell->data(ValueRole).toString();
+        return cell->data(GridValueRole).toString();
     }
 }
 
@@ -356,13 +291,13 @@ void SpreadGrid::SetCellText(int col, int row, const QString& text) {
 
 int SpreadGrid::ListIndex(int col, int row) const {
     const QTableWidgetItem* cell = Cell(col, row);
-    if (!cell || TypeAt(col, row).kind != CellKind::List)
+    if (!cell || ColumnType(col).kind != CellKind::List)
         return -1;
-    return cell->data(IndexRole).toInt();
+    return cell->data(GridIndexRole).toInt();
 }
 
 void SpreadGrid::SetListIndex(int col, int row, int index) {
-    if (!Cell(col, row) || TypeAt(col, row).kind != CellKind::List)
+    if (!Cell(col, row) || ColumnType(col).kind != CellKind::List)
         return;
     DropEditorAt(col, row);
     StoreIndex(col, row, index, false);
@@ -373,7 +308,7 @@ void SpreadGrid::ClearRange(int col1, int row1, int col2, int row2) {
         for (int col = qMax(1, qMin(col1, col2)); col <= qMin(columnCount(), qMax(col1, col2));
              ++col) {
             DropEditorAt(col, row);
-            if (TypeAt(col, row).kind == CellKind::List)
+            if (ColumnType(col).kind == CellKind::List)
                 StoreIndex(col, row, -1, false);
             else
                 Store(col, row, QString(), false);
@@ -383,21 +318,14 @@ void SpreadGrid::ClearRange(int col1, int row1, int col2, int row2) {
 
 bool SpreadGrid::CellEdited(int col, int row) const {
     const QTableWidgetItem* cell = Cell(col, row);
-    return cell && cell->data(EditedRole).toBool();
-}
-
-void SpreadGrid::ClearEditedFlags() {
-    for (int row = 1; row <= rowCount(); ++row)
-        for (int col = 1; col <= columnCount(); ++col)
-            if (QTableWidgetItem* cell = Cell(col, row))
-                cell->setData(EditedRole, false);
+    return cell && cell->data(GridEditedRole).toBool();
 }
 
 void SpreadGrid::Store(int col, int row, const QString& text, bool byUser) {
     QTableWidgetItem* cell = Cell(col, row);
     if (!cell)
         return;
-    const CellType& type = TypeAt(col, row);
+    const CellType& type = ColumnType(col);
     if (type.kind == CellKind::List) {
         StoreIndex(col, row, int(type.items.indexOf(text)), byUser);
         return;
@@ -405,8 +333,8 @@ void SpreadGrid::Store(int col, int row, const QString& text, bool byUser) {
     QString value = text;
     if (type.kind == CellKind::Check)
         value = text.isEmpty() || text == u"0" ? QStringLiteral("0") : QStringLiteral("1");
-    cell->setData(ValueRole, value);
-    cell->setData(EditedRole, byUser);
+    cell->setData(GridValueRole, value);
+    cell->setData(GridEditedRole, byUser);
     Refresh(col, row);
 }
 
@@ -414,8 +342,8 @@ void SpreadGrid::StoreIndex(int col, int row, int index, bool byUser) {
     QTableWidgetItem* cell = Cell(col, row);
     if (!cell)
         return;
-    cell->setData(IndexRole, index);
-    cell->setData(EditedRole, byUser);
+    cell->setData(GridIndexRole, index);
+    cell->setData(GridEditedRole, byUser);
     Refresh(col, row);
 }
 
@@ -435,8 +363,27 @@ void SpreadGrid::CommitEditor() {
 
 // ---- what the user does to cells ----
 
+void SpreadGrid::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                             const QList<int>& roles) {
+    if (!roles.contains(GridCommitRole)) {
+        QTableWidget::dataChanged(topLeft, bottomRight, roles);
+        return;
+    }
+    QTableWidgetItem* cell = itemFromIndex(topLeft);
+    const QVariant committed = cell ? cell->data(GridCommitRole) : QVariant();
+    if (!committed.isValid())
+        return; // the role cleared below
+    cell->setData(GridCommitRole, QVariant());
+    const int col = topLeft.column() + 1;
+    const int row = topLeft.row() + 1;
+    if (ColumnType(col).kind == CellKind::List)
+        CommitIndex(col, row, committed.toInt());
+    else
+        CommitText(col, row, committed.toString());
+}
+
 void SpreadGrid::CommitText(int col, int row, const QString& text) {
-    const CellType& type = TypeAt(col, row);
+    const CellType& type = ColumnType(col);
     if (text == CellText(col, row))
         return;
     if (IsNumber(type.kind)) {
@@ -456,7 +403,7 @@ void SpreadGrid::CommitText(int col, int row, const QString& text) {
 }
 
 void SpreadGrid::CommitIndex(int col, int row, int index) {
-    const CellType& type = TypeAt(col, row);
+    const CellType& type = ColumnType(col);
     const int stored = ListIndex(col, row);
     const int shown = stored >= 0 && stored < type.items.size() ? stored : -1;
     if (index != shown)
@@ -464,7 +411,7 @@ void SpreadGrid::CommitIndex(int col, int row, int index) {
 }
 
 void SpreadGrid::UserClear(int col, int row) {
-    switch (TypeAt(col, row).kind) {
+    switch (ColumnType(col).kind) {
     case CellKind::Text:
     case CellKind::Decimal:
     case CellKind::Integer:
@@ -481,8 +428,17 @@ void SpreadGrid::UserClear(int col, int row) {
     }
 }
 
+void SpreadGrid::Press(int col, int row) {
+    if (QTableWidgetItem* cell = Cell(pressCol_, pressRow_))
+        cell->setData(GridPressedRole, false);
+    pressCol_ = col;
+    pressRow_ = row;
+    if (QTableWidgetItem* cell = Cell(col, row))
+        cell->setData(GridPressedRole, true);
+}
+
 void SpreadGrid::Activate(int col, int row) {
-    const Kind kind = TypeAt(col, row).kind;
+    const Kind kind = ColumnType(col).kind;
     if (kind == CellKind::Check)
         Store(col, row, CellText(col, row) == u"1" ? QStringLiteral("0") : QStringLiteral("1"),
               true);
@@ -499,10 +455,7 @@ bool SpreadGrid::LeaveCellConnected() const {
 }
 
 void SpreadGrid::MoveInternal(int col, int row) {
-    const bool wasInternal = internalMove_;
-    internalMove_ = true;
     setCurrentCell(row - 1, col - 1);
-    internalMove_ = wasInternal;
 }
 
 void SpreadGrid::UserMoveTo(int col, int row) {
@@ -536,15 +489,12 @@ void SpreadGrid::ResolvePendingLeave() {
             return;
     }
     MoveInternal(move.col, move.row);
-    const Kind kind = TypeAt(move.col, move.row).kind;
+    const Kind kind = ColumnType(move.col).kind;
     if (kind == CellKind::Check || kind == CellKind::Button) {
-        if (move.released) {
+        if (move.released)
             Activate(move.col, move.row);
-        } else {
-            // The button is still held: its release clicks.
-            pressCol_ = move.col;
-            pressRow_ = move.row;
-        }
+        else
+            Press(move.col, move.row); // still held: its release clicks
     } else if (kind == CellKind::List && move.onArrow) {
         if (move.released)
             OpenList();
@@ -636,10 +586,6 @@ bool SpreadGrid::Navigate(int key, Qt::KeyboardModifiers modifiers, bool fromEdi
 
 void SpreadGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTableWidget::currentChanged(current, previous);
-    if (current.isValid()) {
-        col_ = current.column() + 1;
-        row_ = current.row() + 1;
-    }
     UpdateInputMethod();
 }
 
@@ -647,8 +593,7 @@ void SpreadGrid::UpdateInputMethod() {
     // Typing on a selected text cell may begin with the input method; a
     // number cell takes digits only.
     const QModelIndex current = currentIndex();
-    const bool enabled =
-        !current.isValid() || TypeAt(current.column() + 1, current.row() + 1).kind == Kind::Text;
+    const bool enabled = !current.isValid() || ColumnType(current.column() + 1).kind == Kind::Text;
     if (testAttribute(Qt::WA_InputMethodEnabled) == enabled)
         return;
     setAttribute(Qt::WA_InputMethodEnabled, enabled);
@@ -661,11 +606,9 @@ void SpreadGrid::UpdateInputMethod() {
 bool SpreadGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
     if (!index.isValid())
         return false;
-    const Kind kind = TypeAt(index.column() + 1, index.row() + 1).kind;
+    const Kind kind = ColumnType(index.column() + 1).kind;
     if (kind == CellKind::Check || kind == CellKind::Button)
         return false; // toggled and clicked by the grid itself
-    if (!hasStartText_)
-        typedEdit_ = false;
     if (!QTableWidget::edit(index, trigger, event))
         return false;
     QWidget* editor = delegate_->Editor();
@@ -683,7 +626,7 @@ bool SpreadGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* eve
 
 void SpreadGrid::BeginTyping(const QString& text) {
     const QModelIndex current = currentIndex();
-    const CellType& type = TypeAt(current.column() + 1, current.row() + 1);
+    const CellType& type = ColumnType(current.column() + 1);
     if (IsNumber(type.kind)) {
         const NumberValidator limits(type.intDigits, type.fracDigits, type.minimum, type.maximum);
         if (limits.Check(text) == QValidator::Invalid) {
@@ -698,16 +641,19 @@ void SpreadGrid::BeginTyping(const QString& text) {
     } else {
         return;
     }
-    hasStartText_ = true;
-    startText_ = text;
-    typedEdit_ = true;
-    if (!edit(current, AllEditTriggers, nullptr))
-        hasStartText_ = false;
+    EditWith(text);
+}
+
+bool SpreadGrid::EditWith(const QString& text) {
+    delegate_->StartWith(text);
+    const bool opened = edit(currentIndex(), AllEditTriggers, nullptr);
+    delegate_->StartWith(std::nullopt); // when no editor took it
+    return opened;
 }
 
 void SpreadGrid::OpenList() {
     const QModelIndex current = currentIndex();
-    if (current.isValid() && TypeAt(current.column() + 1, current.row() + 1).kind == Kind::List)
+    if (current.isValid() && ColumnType(current.column() + 1).kind == Kind::List)
         edit(current, AllEditTriggers, nullptr);
 }
 
@@ -728,7 +674,7 @@ void SpreadGrid::keyPressEvent(QKeyEvent* event) {
     }
     const int col = current.column() + 1;
     const int row = current.row() + 1;
-    const Kind kind = TypeAt(col, row).kind;
+    const Kind kind = ColumnType(col).kind;
     const int key = event->key();
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     const bool plain = modifiers == Qt::NoModifier;
@@ -777,18 +723,14 @@ void SpreadGrid::keyPressEvent(QKeyEvent* event) {
 void SpreadGrid::inputMethodEvent(QInputMethodEvent* event) {
     const QModelIndex current = currentIndex();
     if (state() != EditingState && current.isValid() &&
-        TypeAt(current.column() + 1, current.row() + 1).kind == Kind::Text &&
+        ColumnType(current.column() + 1).kind == Kind::Text &&
         (!event->commitString().isEmpty() || !event->preeditString().isEmpty())) {
         // Typing through the input method starts editing as a key would.
-        hasStartText_ = true;
-        startText_.clear();
-        typedEdit_ = true;
-        if (edit(current, AllEditTriggers, nullptr)) {
+        if (EditWith(QString())) {
             if (QWidget* editor = delegate_->Editor())
                 QCoreApplication::sendEvent(editor, event);
             return;
         }
-        hasStartText_ = false;
     }
     event->ignore();
 }
@@ -810,7 +752,7 @@ void SpreadGrid::mousePressEvent(QMouseEvent* event) {
         return;
     const int col = target.column() + 1;
     const int row = target.row() + 1;
-    const Kind kind = TypeAt(col, row).kind;
+    const Kind kind = ColumnType(col).kind;
     const bool onArrow =
         kind == CellKind::List && GridListArrowRect(visualRect(target)).contains(position);
     const QModelIndex current = currentIndex();
@@ -834,9 +776,7 @@ void SpreadGrid::mousePressEvent(QMouseEvent* event) {
     }
     MoveInternal(col, row);
     if (kind == CellKind::Check || kind == CellKind::Button) {
-        pressCol_ = col;
-        pressRow_ = row;
-        viewport()->update(visualRect(target));
+        Press(col, row);
     } else if (onArrow) {
         listClickCol_ = col;
         listClickRow_ = row;
@@ -860,9 +800,9 @@ void SpreadGrid::mouseReleaseEvent(QMouseEvent* event) {
     const int pressRow = pressRow_;
     const int listCol = listClickCol_;
     const int listRow = listClickRow_;
-    pressCol_ = pressRow_ = listClickCol_ = listClickRow_ = 0;
+    Press(0, 0);
+    listClickCol_ = listClickRow_ = 0;
     if (pressCol) {
-        viewport()->update();
         if (isAt(pressCol, pressRow))
             Activate(pressCol, pressRow);
     } else if (listCol && isAt(listCol, listRow) && currentIndex() == at) {
@@ -877,12 +817,10 @@ void SpreadGrid::mouseDoubleClickEvent(QMouseEvent* event) {
     const QModelIndex at = indexAt(event->position().toPoint());
     if (!at.isValid() || at != currentIndex())
         return;
-    const Kind kind = TypeAt(at.column() + 1, at.row() + 1).kind;
+    const Kind kind = ColumnType(at.column() + 1).kind;
     if (kind == CellKind::Check || kind == CellKind::Button) {
         // The second click of a double click clicks again.
-        pressCol_ = at.column() + 1;
-        pressRow_ = at.row() + 1;
-        viewport()->update(visualRect(at));
+        Press(at.column() + 1, at.row() + 1);
         return;
     }
     edit(at, DoubleClicked, event);

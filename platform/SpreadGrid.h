@@ -1,7 +1,7 @@
 // Our spreadsheet grid: a block of data rows and columns under a header row,
-// each column (or single cell) of one kind: text, decimal, whole number,
-// drop-down list, check box or button. It stands on QTableWidget, so
-// assistive technologies read it as a table.
+// each column of one kind: text, decimal, whole number, drop-down list, check
+// box or button. It stands on QTableWidget, so assistive technologies read it
+// as a table.
 //
 // Addressing is 1-based as the screens' algorithms use it: column 1 is the
 // first data column, row 1 the first data row; row 0 is the header row and
@@ -15,6 +15,11 @@
 // whether its content came from the user (CellEdited), so a screen can write
 // untouched stored values back unchanged. An empty cell is always allowed and
 // means "no value".
+//
+// The cell editors (SpreadGridDelegate) see a cell only through the model:
+// its type, value and chosen index in the roles of GridCellType.h; what the
+// user typed or chose goes back through GridCommitRole, and the grid decides
+// what the cell keeps.
 //
 // Keyboard: typing a character on a text or number cell starts editing with
 // that character; F2 (or a double click) edits the current content; Enter
@@ -35,28 +40,18 @@
 // Connect LeaveCell directly (not queued): its answer is read on return.
 #pragma once
 
-#include <QHash>
 #include <QStringList>
 #include <QTableWidget>
+
+#include "platform/GridCellType.h"
 
 class SpreadGridDelegate;
 
 class SpreadGrid : public QTableWidget {
     Q_OBJECT
 public:
-    enum class CellKind { Text, Decimal, Integer, List, Check, Button };
-
-    // What a cell holds and what the user may type into it.
-    struct CellType {
-        CellKind kind = CellKind::Text;
-        int maxLength = 0;  // Text: most characters (grapheme clusters); 0 = no limit
-        int intDigits = 0;  // Decimal, Integer: most digits before the point
-        int fracDigits = 0; // Decimal: most digits after the point
-        double minimum = 0; // Decimal, Integer: the accepted range
-        double maximum = 0;
-        QStringList items; // List: the items, index 0 first
-        QString caption;   // Button: the caption
-    };
+    using CellKind = GridCellKind;
+    using CellType = GridCellType;
     static CellType TextCell(int maxLength = 0);
     // Limits are taken at the cell's precision (rounded to `fracDigits`).
     static CellType DecimalCell(int intDigits, int fracDigits, double minimum, double maximum);
@@ -81,46 +76,31 @@ public:
     void SetColumnWidthChars(int col, double units);
     void SetColumnWidthPixels(int col, int pixels);
     void SetColumnType(int col, const CellType& type);
-    // One cell of a kind other than its column's.
-    void SetCellType(int col, int row, const CellType& type);
-    const CellType& TypeAt(int col, int row) const;
 
-    // Position and size in pixels within the parent.
-    void SetGeometry(int left, int top, int width, int height);
-
-    // The active cell. Setting the row or the column moves the cursor there
-    // when both address a data cell; row 0 (the header) may be addressed
-    // without moving it. A move by the program never raises LeaveCell.
-    int Row() const { return row_; }
-    void SetRow(int row);
-    int Col() const { return col_; }
-    void SetCol(int col);
+    // The active cell (0, 0 when none). Moving it to a data cell by the
+    // program never raises LeaveCell; an address outside the cells does
+    // nothing.
+    int Row() const { return currentRow() + 1; }
+    int Col() const { return currentColumn() + 1; }
     void SetActiveCell(int col, int row);
 
-    // The active cell's text: the text of a text or number cell, the chosen
-    // item of a list cell ("" when none), "1" / "0" for a check cell, the
-    // caption of a button cell. Writing a list cell chooses the item of that
-    // text (none when no item matches); a check cell is checked by any text
-    // but "", "0".
-    QString Text() const;
-    void SetText(const QString& text);
-    // The active list cell's chosen index, -1 when none (or not a list cell).
-    // An index written by the program is kept as written, even one that
-    // matches no item (it then shows no item).
-    int TypeComboBoxCurSel() const;
-    void SetTypeComboBoxCurSel(int index);
-
+    // A cell's text: the text of a text or number cell, the chosen item of a
+    // list cell ("" when none), "1" / "0" for a check cell, the caption of a
+    // button cell. Writing a list cell chooses the item of that text (none
+    // when no item matches); a check cell is checked by any text but "", "0".
     QString CellText(int col, int row) const;
     void SetCellText(int col, int row, const QString& text);
+    // A list cell's chosen index, -1 when none (or not a list cell). An index
+    // written by the program is kept as written, even one that matches no
+    // item (it then shows no item).
     int ListIndex(int col, int row) const;
     void SetListIndex(int col, int row, int index);
     // Empties the cells of the block (lists to -1, check boxes unchecked).
     void ClearRange(int col1, int row1, int col2, int row2);
 
     // True when the cell's content was changed by the user since the program
-    // last wrote it or since ClearEditedFlags().
+    // last wrote it.
     bool CellEdited(int col, int row) const;
-    void ClearEditedFlags();
 
     // Commits an open editor into its cell, as if the user had pressed Enter
     // without moving. Call it before reading cells the user may be editing.
@@ -153,10 +133,12 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    // Takes what an editor hands back through GridCommitRole.
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
 
 private:
-    friend class SpreadGridDelegate;
-
+    const CellType& ColumnType(int col) const;
     QTableWidgetItem* Cell(int col, int row) const;
     void InitCell(int col, int row);
     void Refresh(int col, int row);
@@ -171,6 +153,8 @@ private:
     void CommitIndex(int col, int row, int index);
     void UserClear(int col, int row);
     void Activate(int col, int row);
+    // The check or button cell held down by the mouse (0, 0 for none).
+    void Press(int col, int row);
 
     // Moves for the user (LeaveCell first) and for the program (never asks).
     void UserMoveTo(int col, int row);
@@ -180,21 +164,13 @@ private:
     // Handles a navigation key; false when the key is not one.
     bool Navigate(int key, Qt::KeyboardModifiers modifiers, bool editorOpen);
     void BeginTyping(const QString& text);
+    // Opens the editor of the active cell with `text` in it, as typing does.
+    bool EditWith(const QString& text);
     void OpenList();
     void UpdateInputMethod();
 
     SpreadGridDelegate* delegate_;
     QList<CellType> columnTypes_;
-    QHash<quint64, CellType> cellTypes_;
-    int row_ = 0;
-    int col_ = 0;
-    bool internalMove_ = false;
-
-    // Editing started by typing: the editor opens with this text, and Left /
-    // Right commit and move.
-    bool hasStartText_ = false;
-    QString startText_;
-    bool typedEdit_ = false;
 
     // A mouse move waiting for LeaveCell's answer.
     struct PendingLeave {

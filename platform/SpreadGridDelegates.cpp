@@ -1,5 +1,6 @@
 #include "platform/SpreadGridDelegates.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QEvent>
 #include <QKeyEvent>
@@ -9,11 +10,15 @@
 #include <QTextBoundaryFinder>
 #include <cmath>
 
-#include "platform/SpreadGrid.h"
+#include "platform/GridCellType.h"
 
 namespace {
 
-using Kind = SpreadGrid::CellKind;
+using Kind = GridCellKind;
+
+GridCellType TypeOf(const QModelIndex& index) {
+    return index.data(GridTypeRole).value<GridCellType>();
+}
 
 qint64 PowerOfTen(int n) {
     qint64 result = 1;
@@ -168,11 +173,9 @@ bool GridListEditor::eventFilter(QObject* object, QEvent* event) {
     return QComboBox::eventFilter(object, event);
 }
 
-SpreadGridDelegate::SpreadGridDelegate(SpreadGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
-
 QWidget* SpreadGridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
                                           const QModelIndex& index) const {
-    const SpreadGrid::CellType& type = grid_->TypeAt(index.column() + 1, index.row() + 1);
+    const GridCellType type = TypeOf(index);
     QWidget* editor = nullptr;
     switch (type.kind) {
     case Kind::Text: {
@@ -210,15 +213,14 @@ QWidget* SpreadGridDelegate::createEditor(QWidget* parent, const QStyleOptionVie
     }
     editor_ = editor;
     editorIndex_ = index;
+    typedEdit_ = startText_.has_value();
     return editor;
 }
 
 void SpreadGridDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
-    const int col = index.column() + 1;
-    const int row = index.row() + 1;
-    const SpreadGrid::CellType& type = grid_->TypeAt(col, row);
+    const GridCellType type = TypeOf(index);
     if (auto* list = qobject_cast<GridListEditor*>(editor)) {
-        const int chosen = grid_->ListIndex(col, row);
+        const int chosen = index.data(GridIndexRole).toInt();
         list->setCurrentIndex(chosen >= 0 && chosen < list->count() ? chosen : -1);
         return;
     }
@@ -226,9 +228,8 @@ void SpreadGridDelegate::setEditorData(QWidget* editor, const QModelIndex& index
     if (!line)
         return;
     // Editing begun by typing starts from what was typed, else from the cell.
-    const bool typed = grid_->hasStartText_;
-    const QString text = typed ? grid_->startText_ : grid_->CellText(col, row);
-    grid_->hasStartText_ = false;
+    const QString text = startText_.value_or(index.data(GridValueRole).toString());
+    startText_.reset();
     if (type.kind == Kind::Text) {
         const QValidator* old = line->validator();
         line->setValidator(nullptr);
@@ -246,14 +247,12 @@ void SpreadGridDelegate::setEditorData(QWidget* editor, const QModelIndex& index
     }
 }
 
-void SpreadGridDelegate::setModelData(QWidget* editor, QAbstractItemModel*,
+void SpreadGridDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
                                       const QModelIndex& index) const {
-    const int col = index.column() + 1;
-    const int row = index.row() + 1;
     if (auto* list = qobject_cast<GridListEditor*>(editor))
-        grid_->CommitIndex(col, row, list->currentIndex());
+        model->setData(index, list->currentIndex(), GridCommitRole);
     else if (auto* line = qobject_cast<QLineEdit*>(editor))
-        grid_->CommitText(col, row, line->text());
+        model->setData(index, line->text(), GridCommitRole);
 }
 
 void SpreadGridDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
@@ -263,9 +262,7 @@ void SpreadGridDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptio
 
 void SpreadGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                const QModelIndex& index) const {
-    const int col = index.column() + 1;
-    const int row = index.row() + 1;
-    const Kind kind = grid_->TypeAt(col, row).kind;
+    const Kind kind = TypeOf(index).kind;
     if (kind != Kind::Check && kind != Kind::Button && kind != Kind::List) {
         QStyledItemDelegate::paint(painter, option, index);
         return;
@@ -296,7 +293,7 @@ void SpreadGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
         button.palette = option.palette;
         button.fontMetrics = option.fontMetrics;
         button.direction = option.direction;
-        const bool pressed = grid_->pressCol_ == col && grid_->pressRow_ == row;
+        const bool pressed = index.data(GridPressedRole).toBool();
         button.state =
             QStyle::State_Enabled | (pressed ? QStyle::State_Sunken : QStyle::State_Raised);
         if (option.state & QStyle::State_HasFocus)
@@ -348,16 +345,16 @@ bool SpreadGridDelegate::eventFilter(QObject* object, QEvent* event) {
             break;
         case Qt::Key_Left:
         case Qt::Key_Right:
-            moves = grid_->typedEdit_ && modifiers == Qt::NoModifier;
+            moves = typedEdit_ && modifiers == Qt::NoModifier;
             break;
         default:
             break;
         }
         if (moves) {
-            // The grid may be deleted by a LeaveCell handler: touch nothing after.
-            SpreadGrid* grid = grid_;
             Finish(line);
-            grid->Navigate(key, modifiers, true);
+            // The grid, and this delegate with it, may be deleted by what the
+            // move raises: touch nothing after.
+            emit MoveFromEditor(key, modifiers);
             return true;
         }
     }

@@ -6,8 +6,7 @@
 #include <QPointer>
 #include <QStyledItemDelegate>
 #include <QValidator>
-
-class SpreadGrid;
+#include <optional>
 
 // Characters as the user sees them: grapheme clusters, so a surrogate pair,
 // a variation sequence or a combining mark counts as one with its base.
@@ -73,10 +72,13 @@ private:
     bool finishQueued_ = false;
 };
 
+// Edits and paints a cell from what the model holds in the roles of
+// GridCellType.h, and hands what the user typed or chose back through
+// GridCommitRole.
 class SpreadGridDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
-    explicit SpreadGridDelegate(SpreadGrid* grid);
+    using QStyledItemDelegate::QStyledItemDelegate;
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override;
@@ -91,17 +93,28 @@ public:
     bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
                      const QModelIndex& index) override;
 
+    // The next editor opened starts from `text` instead of the cell's
+    // content, as editing begun by typing does: Left and Right then commit
+    // and move. std::nullopt drops a start text that no editor took.
+    void StartWith(std::optional<QString> text) { startText_ = std::move(text); }
     // The open editor, if any, and its cell.
     QWidget* Editor() const { return editor_; }
     QModelIndex EditorIndex() const { return editorIndex_; }
     // Commits and closes the open editor.
     void Finish(QWidget* editor);
 
+signals:
+    // A key that commits the editor and moves the cursor (Tab, Enter, Up,
+    // Down; Left and Right after typing) was pressed in it; the editor has
+    // been committed and closed.
+    void MoveFromEditor(int key, Qt::KeyboardModifiers modifiers);
+
 protected:
     bool eventFilter(QObject* object, QEvent* event) override;
 
 private:
-    SpreadGrid* grid_;
+    mutable std::optional<QString> startText_;
+    mutable bool typedEdit_ = false;
     mutable QPointer<QWidget> editor_;
     mutable QPersistentModelIndex editorIndex_;
 };

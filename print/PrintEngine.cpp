@@ -3,6 +3,7 @@
 #include "common/Globals.h"
 #include "common/Messages.h"
 #include "platform/Printer.h"
+#include "print/CalibrationSheet.h"
 #include "print/SheetRenderer.h"
 
 #include <QPainter>
@@ -35,6 +36,19 @@ void setPaper(Printer& printer, const SheetPaper& paper) {
         printer.SetOrientation(*paper.orientation);
     if (paper.size)
         printer.SetPageSize(*paper.size);
+}
+
+// Draws one document on the run's printer with `drawPages` and hands it to
+// the destination; on any failure nothing reaches it.
+template <class DrawPages> void printDocument(DrawPages drawPages) {
+    Printer& printer = printerOfTheRun();
+    try {
+        drawPages(printer);
+        printer.EndDoc();
+    } catch (...) {
+        printer.KillDoc();
+        throw;
+    }
 }
 
 } // namespace
@@ -80,19 +94,24 @@ void PrintSheets(const SheetPlan& plan, const QList<SheetPaper>& papers) {
     }
     if (papers.size() != plan.size())
         throw std::invalid_argument("A paper for every sheet");
-    Printer& printer = printerOfTheRun();
-    try {
+    printDocument([&](Printer& printer) {
         for (qsizetype i = 0; i < plan.size(); ++i) {
             const Sheet& sheet = plan[i];
             setPaper(printer, papers[i]);
             QPainter& painter = printer.BeginPage();
             SheetRenderer(painter, printer.Origin(), QPointF(OffsetLeft, OffsetTop)).Draw(sheet);
         }
-        printer.EndDoc();
-    } catch (...) {
-        printer.KillDoc();
-        throw;
-    }
+    });
+}
+
+void PrintCalibrationSheet(QPointF offsets) {
+    SetPrinterDefaults();
+    printDocument([&](Printer& printer) {
+        printer.SetOrientation(QPageLayout::Portrait);
+        printer.SetPageSize(QPageSize(QPageSize::A4));
+        QPainter& painter = printer.BeginPage();
+        CalibrationSheet(painter, printer.Origin(), offsets).Draw();
+    });
 }
 
 void PaintSheet(QPaintDevice& device, const Sheet& sheet, QPointF offsets) {

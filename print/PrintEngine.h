@@ -42,6 +42,11 @@ SheetPaper PaperInForce();
 // there is none), A4 portrait for a PDF file.
 QPageLayout OwnPaper();
 
+// Prints one calibration sheet on A4 portrait as one document, moved by
+// `offsets` (left and top, millimetres) instead of the registered ones. A
+// failure throws and nothing reaches the printer.
+void PrintCalibrationSheet(QPointF offsets);
+
 // Draws `sheet` onto `device` (a picture, a screen) from its top-left corner,
 // which stands for the sheet's, at the device's resolution, moved by
 // `offsets` (left and top, millimetres). Nothing but the text is painted.

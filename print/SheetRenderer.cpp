@@ -7,6 +7,7 @@
 #include <QFontMetricsF>
 #include <QPaintDevice>
 #include <QPainter>
+#include <QPen>
 #include <cmath>
 #include <stdexcept>
 
@@ -82,4 +83,20 @@ void SheetRenderer::Draw(const TextItem& item) const {
         // An empty piece prints nothing but still takes its line.
         y = float(double(y) + lineHeight);
     }
+}
+
+void SheetRenderer::DrawLine(QPointF from, QPointF to, double width) const {
+    // Where the line lands: as a text item's left and top, in double
+    // precision, refused where an item's position would be.
+    auto place = [&](QPointF mm) {
+        const QPointF at = mm - offsets_;
+        printerPosition(at.x(), "horizontal");
+        printerPosition(at.y(), "vertical");
+        return QPointF(toDeviceX(origin_.x() + at.x()), toDeviceY(origin_.y() + at.y()));
+    };
+    const QPointF start = place(from), end = place(to);
+    if (!(width > 0 && width < 10))
+        throw std::out_of_range("Invalid line width: " + std::to_string(width));
+    painter_.setPen(QPen(Qt::black, toDeviceX(width), Qt::SolidLine, Qt::FlatCap));
+    painter_.drawLine(start, end);
 }

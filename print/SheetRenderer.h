@@ -6,10 +6,10 @@
 // Each item is set in the face "ＭＳ Ｐ明朝" at its own size, cut into lines
 // of its characters-per-line count (characters as the user sees them), line k
 // one line height (the font's ascent + descent) below line k - 1, the first
-// line's top at p_top. Left alignment (0, and any code outside the list)
-// starts a line at p_left, centre (1) puts its middle on the box's middle,
-// right (2) ends it at p_right. The printer offsets are taken off every
-// position.
+// line's top at the box's top. Left alignment (0, and any code outside the
+// list) starts a line at the box's left edge, centre (1) puts its middle on
+// the box's middle, right (2) ends it at the box's right edge. The printer offsets are taken off
+// every position.
 #pragma once
 
 #include "layout/TextItem.h"
@@ -31,6 +31,11 @@ public:
     // A font size outside (0, 2160] points, or a position that does not fit
     // the printer's numbers, throws and draws nothing more.
     void Draw(const TextItem& item) const;
+    // A straight line `width` millimetres thick from `from` to `to`
+    // (millimetres from the sheet's corner, moved like a text item), its ends
+    // cut square at its end points. A position that does not fit the
+    // printer's numbers throws and draws nothing.
+    void DrawLine(QPointF from, QPointF to, double width) const;
 
 private:
     double toDeviceX(double mm) const { return mm * dpiX_ / MmPerInch; }

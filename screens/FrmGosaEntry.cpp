@@ -5,9 +5,11 @@
 #include "common/Globals.h"
 #include "common/InputHelpers.h"
 #include "common/Messages.h"
+#include "common/Numbers.h"
 #include "common/Settings.h"
 #include "common/Twips.h"
-#include "items/AlignCodes.h"
+#include "layout/Alignments.h"
+#include "print/PrintEngine.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -19,7 +21,8 @@
 
 FrmGosaEntry::FrmGosaEntry(QWidget* parent) : Form(parent) {
     setWindowTitle(QStringLiteral("誤差設定"));
-    setFixedSize(TwipsSize(4065, 3255));
+    // Taller than the registered layout by the row of the calibration button.
+    setFixedSize(TwipsSize(4065, 3810));
 
     // Created in tab order.
     TxtLeft = MakeNumberBox(this, "TxtLeft", QRect(1560, 240, 855, 270));
@@ -30,10 +33,13 @@ FrmGosaEntry::FrmGosaEntry(QWidget* parent) : Form(parent) {
     CmbAlign = new QComboBox(this);
     CmbAlign->setObjectName(QStringLiteral("CmbAlign"));
     CmbAlign->setGeometry(TwipsRect(2400, 2160, 1335, 300));
-    CmbAlign->addItems(AlignCodes::Items);
+    CmbAlign->addItems(Alignments::Items);
     CmdEntry = MakeButton(this, "CmdEntry", QStringLiteral("登録"), QRect(480, 2640, 1400, 375));
     CmdBack =
         MakeButton(this, "CmdBack", QStringLiteral("メニューに戻る"), QRect(2160, 2640, 1400, 375));
+    // Below the two buttons, as wide as both.
+    CmdCalibrate = MakeButton(this, "CmdCalibrate", QStringLiteral("調整用紙印刷"),
+                              QRect(480, 3195, 3080, 375));
     setTabOrder(TxtLeft, TxtTop);
     setTabOrder(TxtTop, TxtFont);
     setTabOrder(TxtFont, TxtCol);
@@ -41,6 +47,7 @@ FrmGosaEntry::FrmGosaEntry(QWidget* parent) : Form(parent) {
     setTabOrder(TxtRow, CmbAlign);
     setTabOrder(CmbAlign, CmdEntry);
     setTabOrder(CmdEntry, CmdBack);
+    setTabOrder(CmdBack, CmdCalibrate);
 
     LblLeft = MakeLabel(this, "LblLeft", QStringLiteral("左の誤差"), QRect(240, 240, 1000, 270));
     LblTop = MakeLabel(this, "LblTop", QStringLiteral("上の誤差"), QRect(240, 600, 1000, 270));
@@ -54,6 +61,7 @@ FrmGosaEntry::FrmGosaEntry(QWidget* parent) : Form(parent) {
 
     connect(CmdEntry, &QPushButton::clicked, this, [this] { CmdEntry_Click(); });
     connect(CmdBack, &QPushButton::clicked, this, [this] { CmdBack_Click(); });
+    connect(CmdCalibrate, &QPushButton::clicked, this, [this] { CmdCalibrate_Click(); });
     WatchFocus(
         TxtLeft, [this] { TxtLeft_GotFocus(); }, [this] { TxtLeft_LostFocus(); });
     WatchFocus(
@@ -82,7 +90,7 @@ void FrmGosaEntry::Form_Load() {
         for (const Setting& setting : SettingKeys()) {
             QWidget* control = ControlOf(setting);
             if (auto* list = qobject_cast<QComboBox*>(control))
-                AlignCodes::Choose(list, *std::get<qint16*>(setting.global));
+                Alignments::Choose(list, *std::get<qint16*>(setting.global));
             else
                 static_cast<QLineEdit*>(control)->setText(SettingText(setting));
         }
@@ -147,4 +155,14 @@ void FrmGosaEntry::CmdEntry_Click() {
 
 void FrmGosaEntry::CmdBack_Click() {
     Trap(Msg::GeneralFailure, [&] { Unload(); });
+}
+
+void FrmGosaEntry::CmdCalibrate_Click() {
+    Trap(Msg::GeneralFailure, [&] {
+        // The offsets as typed, checked as leaving their boxes checks them:
+        // a text that is not a number is refused there and nothing is printed.
+        if (!CheckNumericInput(TxtLeft) || !CheckNumericInput(TxtTop))
+            return;
+        PrintCalibrationSheet(QPointF(TextToDouble(TxtLeft->text()), TextToDouble(TxtTop->text())));
+    });
 }

@@ -1,6 +1,7 @@
 // The offsets and defaults screen ("誤差設定"): the two printer offsets and
 // the defaults for new text items, read from the settings globals and
-// written back to vesk.ini. Opened modally from the main menu.
+// written back to vesk.ini. Opened modally from the main menu. It also prints
+// a calibration sheet with the offsets as typed, before they are registered.
 #pragma once
 
 #include "common/Form.h"
@@ -24,6 +25,7 @@ protected:
 private:
     void CmdEntry_Click();
     void CmdBack_Click();
+    void CmdCalibrate_Click();
 
     // The control that shows and edits each setting; every setting has one.
     QWidget* ControlOf(const Setting& setting) const;
@@ -47,6 +49,7 @@ private:
     QComboBox* CmbAlign;
     QPushButton* CmdEntry;
     QPushButton* CmdBack;
+    QPushButton* CmdCalibrate;
     QLabel* LblLeft;
     QLabel* LblTop;
     QLabel* LblFont;

@@ -10,6 +10,9 @@ VESK_PACKAGES=(
     # Japanese texts (buttons, file dialog) and its TIFF reader for scans
     sqlcipher fonts-ipafont-mincho fonts-ipafont-gothic qt6-translations-l10n
     qt6-image-formats-plugins
+    # the desktop menu entry and its icon: checking the entry and drawing the
+    # icon's sizes; the tests launch the entry through GLib's launcher (gio)
+    desktop-file-utils librsvg2-bin libglib2.0-bin
     # tests: reading PDFs, screenshots under a virtual display, a private CUPS scheduler
     poppler-utils xvfb xauth xdotool imagemagick cups
 )
@@ -65,3 +68,6 @@ vesk_build() {
         cmake --build "$VESK_BUILD" --target "$@"
     fi
 }
+
+# The desktop menu entry and the icon.
+. "$VESK_ROOT/scripts/desktop.sh"

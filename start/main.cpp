@@ -9,6 +9,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VESK"));
     QApplication::setApplicationVersion(QStringLiteral("2.0"));
+    // Lets the desktop match the windows to the menu entry run.sh installs.
+    QGuiApplication::setDesktopFileName(QStringLiteral("vesk"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/vesk/icon.png")));
     // The program ends through its end paths, never because a window closed.
     QApplication::setQuitOnLastWindowClosed(false);

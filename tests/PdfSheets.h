@@ -8,6 +8,7 @@
 #include <QRectF>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
+#include <QtNumeric>
 #include <stdexcept>
 
 namespace PdfSheets {
@@ -78,17 +79,66 @@ inline QRectF InkBox(const QImage& picture, int dpi) {
     return QRectF(ink.x() * mm, ink.y() * mm, ink.width() * mm, ink.height() * mm);
 }
 
+// Every sheet rendered at `dpi` in grey, in order.
+inline QList<QImage> Pictures(const QString& pdf, int dpi = 300) {
+    QTemporaryDir dir;
+    run("pdftoppm", {"-r", QString::number(dpi), "-gray", "-png", pdf, dir.filePath("sheet")});
+    QList<QImage> result;
+    // pdftoppm pads the sheet numbers to one width: by name is in order.
+    for (const QString& f : QDir(dir.path()).entryList({"sheet*.png"}, QDir::Files, QDir::Name))
+        result.append(QImage(dir.filePath(f)).convertToFormat(QImage::Format_Grayscale8));
+    return result;
+}
+
 // Renders every sheet at 300 dpi and finds where the ink is.
 inline QList<Ink> ReadInk(const QString& pdf) {
-    QTemporaryDir dir;
-    run("pdftoppm", {"-r", "300", "-gray", "-png", pdf, dir.filePath("sheet")});
     QList<Ink> result;
-    // pdftoppm pads the sheet numbers to one width: by name is in order.
-    for (const QString& f : QDir(dir.path()).entryList({"sheet*.png"}, QDir::Files, QDir::Name)) {
-        const QImage image(dir.filePath(f));
+    for (const QImage& image : Pictures(pdf))
         result.append({QSizeF(image.size()) * 25.4 / 300, InkBox(image, 300)});
-    }
     return result;
+}
+
+// The middle of the line that crosses `window` (millimetres on a picture at
+// `dpi`) from top to bottom, in millimetres from the picture's left edge, or
+// from left to right for `Qt::Horizontal`: the columns (rows) dark over at
+// least half the window's height (width), weighted by how dark. NaN when no
+// line crosses it.
+inline double LineAcross(const QImage& picture, int dpi, const QRectF& window,
+                         Qt::Orientation line = Qt::Vertical) {
+    const double px = dpi / 25.4;
+    const QRect area = QRect(QPoint(qRound(window.left() * px), qRound(window.top() * px)),
+                             QPoint(qRound(window.right() * px), qRound(window.bottom() * px)))
+                           .intersected(picture.rect());
+    const bool vertical = line == Qt::Vertical;
+    const int across = vertical ? area.width() : area.height();
+    const int along = vertical ? area.height() : area.width();
+    QList<double> darkness(across, 0);
+    QList<int> dark(across, 0);
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const int v = picture.constScanLine(y)[x];
+            const int i = vertical ? x - area.left() : y - area.top();
+            darkness[i] += 255 - v;
+            dark[i] += v < 128;
+        }
+    double sum = 0, weight = 0;
+    for (int i = 0; i < across; ++i)
+        if (dark[i] * 2 >= along) {
+            sum += (i + 0.5) * darkness[i];
+            weight += darkness[i];
+        }
+    if (weight == 0)
+        return qQNaN();
+    return ((vertical ? area.left() : area.top()) + sum / weight) / px;
+}
+
+// The centre of the cross nearest `near` on a picture at `dpi`, looked for
+// within `reach` millimetres of it: where its vertical and horizontal lines
+// cross. NaN where no line passes.
+inline QPointF CrossCentre(const QImage& picture, int dpi, QPointF near, double reach = 4) {
+    const QRectF window(near - QPointF(reach, reach), QSizeF(2 * reach, 2 * reach));
+    return QPointF(LineAcross(picture, dpi, window, Qt::Vertical),
+                   LineAcross(picture, dpi, window, Qt::Horizontal));
 }
 
 } // namespace PdfSheets

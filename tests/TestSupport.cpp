@@ -19,23 +19,13 @@ namespace {
 
 // Answers a box that no recorder expected: the test fails, and the box gets
 // the answer that changes nothing.
-int UnexpectedMessageBox(const MessageBoxRequest& r) {
+QMessageBox::StandardButton UnexpectedMessageBox(const MessageBoxRequest& r) {
     QString shown = r.text;
     shown.replace(u'\r', QStringLiteral("\\r"));
     QTest::qFail(qPrintable(QStringLiteral("Unexpected message box: ") + shown), __FILE__,
                  __LINE__);
-    switch (r.buttons()) {
-    case 1:
-    case 3:
-    case 5:
-        return 2; // Cancel
-    case 2:
-        return 3; // Abort
-    case 4:
-        return 7; // No
-    default:
-        return 1; // OK
-    }
+    const QMessageBox::StandardButton escape = EscapeAnswer(r.buttons);
+    return escape != QMessageBox::NoButton ? escape : r.defaultButton;
 }
 
 } // namespace
@@ -146,6 +136,16 @@ qlonglong AppFolderFixture::Scalar(const QString& sql) {
     return v.toLongLong();
 }
 
+QList<QVariantList> AppFolderFixture::Rows(const QString& sql, const QStringList& columns) {
+    QList<QVariantList> rows;
+    for (auto rs = LayoutDatabase->OpenRecordset(sql); !rs->EOF_(); rs->MoveNext()) {
+        rows.append(QVariantList());
+        for (const QString& column : columns)
+            rows.last().append(rs->Field(column));
+    }
+    return rows;
+}
+
 QString CopyProgramInto(const QString& folder) {
     const QString target = QDir(folder).filePath(QStringLiteral("vesk"));
     QFile::remove(target);
@@ -165,4 +165,39 @@ QString RunSqlcipherShell(const QString& file, const QString& sql, int* exitCode
     if (exitCode)
         *exitCode = shell.exitStatus() == QProcess::NormalExit ? shell.exitCode() : -1;
     return QString::fromUtf8(shell.readAll());
+}
+
+namespace {
+QString quotedText(QString text) {
+    return "'" + text.replace(u'\'', QStringLiteral("''")) + "'";
+}
+} // namespace
+
+void AppFolderFixture::AddTemplate(const QString& id) {
+    Exec("insert into template (template_id) values (" + id + ")");
+}
+
+void AppFolderFixture::NameTemplate(const QString& name, const QString& id) {
+    Exec("update template set template_name = " + quotedText(name) + " where template_id = " + id);
+}
+
+void AppFolderFixture::AddPage(const QString& id, const QString& templateId, const QString& pageNo,
+                               int direction, int size) {
+    Exec(QString("insert into page (page_id, template_id, page_no, paper_direction, paper_size) "
+                 "values (%1, %2, %3, %4, %5)")
+             .arg(id, templateId, pageNo)
+             .arg(direction)
+             .arg(size));
+}
+
+void AppFolderFixture::AddItem(const QString& id, const QString& pageId, const QString& text,
+                               const QString& size, const QString& left, const QString& right,
+                               const QString& top, const QString& colCount, const QString& rowCount,
+                               int align) {
+    Exec("insert into moji (moji_id, page_id, moji, p_size, p_left, p_right, p_top, p_col_count, "
+         "p_row_count, p_position) values (" +
+         QStringList{id, pageId, quotedText(text), size, left, right, top, colCount, rowCount,
+                     QString::number(align)}
+             .join(", ") +
+         ")");
 }

@@ -15,7 +15,8 @@
 
 // Every suite starts with a guard in the real message box's place: a box that
 // no MessageRecorder is there to answer fails the running test and is answered
-// with its escape answer (Cancel, No or OK), so no test waits for a user.
+// with its escape answer (Cancel, No or OK; else its default button), so no
+// test waits for a user.
 
 // Records every message box request and answers with `answer` (or with the
 // answers queued in `answers`, first to last). Recorders nest: the one made
@@ -28,8 +29,8 @@ public:
     MessageRecorder(const MessageRecorder&) = delete;
     MessageRecorder& operator=(const MessageRecorder&) = delete;
     QList<MessageBoxRequest> shown;
-    QList<int> answers;
-    int answer = 1;
+    QList<QMessageBox::StandardButton> answers;
+    QMessageBox::StandardButton answer = QMessageBox::Ok;
     QStringList texts() const;
     // Called after recording, before answering (to look at the screen then).
     std::function<void(const MessageBoxRequest&)> onShow;
@@ -51,6 +52,17 @@ public:
     // Runs statements on the open layout database.
     void Exec(const QString& sql);
     qlonglong Scalar(const QString& sql);
+    // Rows written straight into the tables, to set up a case: numbers are
+    // pasted as given, texts quoted.
+    void AddTemplate(const QString& id);
+    void NameTemplate(const QString& name, const QString& id);
+    void AddPage(const QString& id, const QString& templateId, const QString& pageNo, int direction,
+                 int size);
+    void AddItem(const QString& id, const QString& pageId, const QString& text, const QString& size,
+                 const QString& left, const QString& right, const QString& top,
+                 const QString& colCount, const QString& rowCount, int align);
+    // The stored values of `columns` in each row `sql` returns, first to last.
+    QList<QVariantList> Rows(const QString& sql, const QStringList& columns);
 
 private:
     QTemporaryDir dir_;

@@ -1,9 +1,8 @@
-// Number conversions, the statement catalogue, coded messages and character
-// counting: the rules every screen relies on.
+// Number conversions, coded messages and character counting: the rules every
+// screen relies on.
 #include "TestSupport.h"
 #include "common/Messages.h"
 #include "common/Numbers.h"
-#include "common/Statements.h"
 #include "common/TextUnits.h"
 #include "platform/MessageBox.h"
 
@@ -11,6 +10,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
+#include <algorithm>
 
 namespace {
 
@@ -24,26 +24,6 @@ private:
     MessageBoxResponder previous_;
 };
 
-// The standard buttons of each button digit, in the order of the digit's
-// default-button numbering.
-QList<QMessageBox::StandardButton> ButtonsOf(int digit) {
-    using B = QMessageBox;
-    switch (digit) {
-    case 1:
-        return {B::Ok, B::Cancel};
-    case 2:
-        return {B::Abort, B::Retry, B::Ignore};
-    case 3:
-        return {B::Yes, B::No, B::Cancel};
-    case 4:
-        return {B::Yes, B::No};
-    case 5:
-        return {B::Retry, B::Cancel};
-    default:
-        return {B::Ok};
-    }
-}
-
 } // namespace
 
 class TestCommon : public QObject {
@@ -55,9 +35,6 @@ private slots:
     void textToInt16();
     void doubleToText_data();
     void doubleToText();
-    void catalogueTexts();
-    void typedNumbersNeverChangeAStatement();
-    void quotesAreDoubled();
     void messageStyleAndText_data();
     void messageStyleAndText();
     void realMessageBox_data();
@@ -139,84 +116,33 @@ void TestCommon::doubleToText() {
     QVERIFY(qAbs(TextToDouble(DoubleToText(value)) - value) <= 1e-14 * qMax(1.0, qAbs(value)));
 }
 
-void TestCommon::catalogueTexts() {
-    using namespace Statements;
-    QCOMPARE(MaxId("template", "template_id"),
-             QString("select max(template.template_id) as max_id from template"));
-    QCOMPARE(InsertTemplate("4"), QString("insert into template (template_id) select 4"));
-    QCOMPARE(SelectTemplates(), QString("select * from template"));
-    QCOMPARE(SelectTemplate("3"), QString("select * from template where template_id = 3"));
-    QCOMPARE(UpdateTemplateName("A", "3"),
-             QString("update template set template_name = 'A' where template_id = 3"));
-    QCOMPARE(DeleteTemplate("3"), QString("delete from template where template_id = 3"));
-    QCOMPARE(SelectPagesById("5"),
-             QString("select * from page where template_id = 5 order by page_id"));
-    QCOMPARE(SelectPagesByNo("5"),
-             QString("select * from page where template_id = 5 order by page_no"));
-    QCOMPARE(InsertPage("12", "5", "2", 0, 1),
-             QString("insert into page ( page_id, template_id, page_no, paper_direction, "
-                     "paper_size) select 12, 5, 2 ,0 ,1"));
-    QCOMPARE(UpdatePage("2", 0, 3, "15"),
-             QString("update page set page_no = 2 ,paper_direction = 0 ,paper_size = 3 where "
-                     "page_id = 15"));
-    QCOMPARE(DeletePage("15"), QString("delete from page where page_id = 15"));
-    QCOMPARE(SelectItemsOrdered("12"),
-             QString("select * from moji where page_id = 12 order by moji_id"));
-    QCOMPARE(SelectItems("12"), QString("select * from moji where page_id = 12"));
-    QCOMPARE(DeleteItems("12"), QString("delete from moji where page_id = 12"));
-    QCOMPARE(InsertItem("12", "7", "ABC", "10.5", "20", "80", "35", "10", "1", 0),
-             QString("insert into moji ( moji_id, page_id, moji, p_size, p_left, p_right, p_top, "
-                     "p_col_count, p_row_count, p_position) select 12, 7, 'ABC' ,10.5 ,20 ,80 "
-                     ",35 ,10 ,1 ,0"));
-    // No alignment chosen is pasted as -1; typed blanks around a number drop.
-    QVERIFY(InsertItem("1", "2", "x", " 9 ", "1", "2", "3", "4", "5", -1)
-                .endsWith(",9 ,1 ,2 ,3 ,4 ,5 ,-1"));
-}
-
-void TestCommon::typedNumbersNeverChangeAStatement() {
-    // The statement is never built, so it never reaches the database.
-    using namespace Statements;
-    const QString attack = QStringLiteral("1); delete from moji; --");
-    QVERIFY_THROWS_EXCEPTION(ConversionError, InsertPage("1", "1", attack, 0, 0));
-    QVERIFY_THROWS_EXCEPTION(ConversionError, UpdatePage(attack, 0, 0, "1"));
-    QVERIFY_THROWS_EXCEPTION(ConversionError,
-                             InsertItem("1", "1", "x", "10", attack, "1", "1", "1", "1", 0));
-    QVERIFY_THROWS_EXCEPTION(ConversionError,
-                             InsertItem("1", "1", "x", "inf", "1", "1", "1", "1", "1", 0));
-    QVERIFY_THROWS_EXCEPTION(ConversionError, SelectTemplate("1 or 1=1"));
-}
-
-void TestCommon::quotesAreDoubled() {
-    QCOMPARE(Statements::UpdateTemplateName("O'Hara", "1"),
-             QString("update template set template_name = 'O''Hara' where template_id = 1"));
-    QVERIFY(Statements::InsertItem("1", "1", "'御中'", "1", "1", "1", "1", "1", "1", 0)
-                .contains("select 1, 1, '''御中''' ,1"));
-}
-
 void TestCommon::messageStyleAndText_data() {
+    using B = QMessageBox;
     QTest::addColumn<QString>("coded");
-    QTest::addColumn<int>("style");
-    QTest::newRow("notice 000") << Msg::BadInput << 4096;
-    QTest::newRow("failure 020") << Msg::GeneralFailure << 4096;
-    QTest::newRow("question 410") << Msg::ConfirmDelete << 4096 + 4;
+    QTest::addColumn<B::StandardButtons>("buttons");
+    QTest::newRow("refused input 000") << Msg::BadInput << B::StandardButtons(B::Ok);
+    QTest::newRow("failure 020") << Msg::GeneralFailure << B::StandardButtons(B::Ok);
+    QTest::newRow("question 410") << Msg::ConfirmDelete << (B::Yes | B::No);
 }
 
 void TestCommon::messageStyleAndText() {
     QFETCH(QString, coded);
-    QFETCH(int, style);
+    QFETCH(QMessageBox::StandardButtons, buttons);
     MessageRecorder recorder;
-    recorder.answer = IdNo;
+    recorder.answer = QMessageBox::No;
     QCOMPARE(ShowMessage("テンプレート", QString(), coded), qint16(IdNo));
     QCOMPARE(recorder.shown.size(), 1);
     const MessageBoxRequest& r = recorder.shown.first();
-    QCOMPARE(r.style, style);
+    QCOMPARE(r.buttons, buttons);
+    QCOMPARE(r.icon, QMessageBox::NoIcon); // whatever kind of message the middle digit names
     QCOMPARE(r.title, QString("VESK"));
     QCOMPARE(r.text, "テンプレート" + coded.mid(3) + "\r");
 }
 
 void TestCommon::realMessageBox_data() {
-    QTest::addColumn<int>("style");
-    QTest::addColumn<QStringList>("texts"); // the buttons, first to last
+    QTest::addColumn<QString>("digits");    // a coded message's three digits
+    QTest::addColumn<QStringList>("texts"); // the buttons in the order the digits count them
+    QTest::addColumn<int>("defaultIndex");  // into texts
     QTest::addColumn<QString>("action");    // Enter, Esc, close, or the button to click
     QTest::addColumn<int>("result");        // 0: the box stays open
     const QStringList ok = {"OK"};
@@ -225,41 +151,41 @@ void TestCommon::realMessageBox_data() {
     const QStringList yesNoCancel = {"はい(&Y)", "いいえ(&N)", "キャンセル"};
     const QStringList yesNo = {"はい(&Y)", "いいえ(&N)"};
     const QStringList retryCancel = {"再試行", "キャンセル"};
-    QTest::newRow("OK, Enter") << 4096 << ok << "Enter" << 1;
-    QTest::newRow("OK, Esc") << 4096 << ok << "Esc" << 1;
-    QTest::newRow("OK Cancel, second default, Enter") << 4096 + 1 + 256 << okCancel << "Enter" << 2;
-    QTest::newRow("OK Cancel, OK") << 4096 + 1 << okCancel << "OK" << 1;
-    QTest::newRow("OK Cancel, Esc") << 4096 + 1 << okCancel << "Esc" << 2;
+    QTest::newRow("OK, Enter") << "020" << ok << 0 << "Enter" << 1;
+    QTest::newRow("OK, Esc") << "000" << ok << 0 << "Esc" << 1;
+    QTest::newRow("OK Cancel, second default, Enter") << "101" << okCancel << 1 << "Enter" << 2;
+    QTest::newRow("OK Cancel, OK") << "100" << okCancel << 0 << "OK" << 1;
+    QTest::newRow("OK Cancel, Esc") << "100" << okCancel << 0 << "Esc" << 2;
     QTest::newRow("Abort Retry Ignore, third default, Enter")
-        << 4096 + 2 + 512 << abortRetryIgnore << "Enter" << 5;
-    QTest::newRow("Abort Retry Ignore, Retry") << 4096 + 2 << abortRetryIgnore << "再試行" << 4;
-    QTest::newRow("Abort Retry Ignore, Esc") << 4096 + 2 << abortRetryIgnore << "Esc" << 0;
-    QTest::newRow("Abort Retry Ignore, close") << 4096 + 2 << abortRetryIgnore << "close" << 0;
-    QTest::newRow("Yes No Cancel, Enter") << 4096 + 3 << yesNoCancel << "Enter" << 6;
-    QTest::newRow("Yes No Cancel, No") << 4096 + 3 << yesNoCancel << "いいえ(&N)" << 7;
-    QTest::newRow("Yes No Cancel, Esc") << 4096 + 3 << yesNoCancel << "Esc" << 2;
-    QTest::newRow("Yes No, Enter") << 4096 + 4 << yesNo << "Enter" << 6;
-    QTest::newRow("Yes No, second default, Enter") << 4096 + 4 + 256 << yesNo << "Enter" << 7;
-    QTest::newRow("Yes No, Esc") << 4096 + 4 << yesNo << "Esc" << 7;
-    QTest::newRow("Yes No, close") << 4096 + 4 << yesNo << "close" << 7;
-    QTest::newRow("Retry Cancel, Retry") << 4096 + 5 << retryCancel << "再試行" << 4;
-    QTest::newRow("Retry Cancel, Esc") << 4096 + 5 << retryCancel << "Esc" << 2;
-    QTest::newRow("digit 7 is OK") << 4096 + 7 << ok << "Enter" << 1;
-    QTest::newRow("default past the last") << 4096 + 4 + 768 << yesNo << "Enter" << 6;
+        << "202" << abortRetryIgnore << 2 << "Enter" << 5;
+    QTest::newRow("Abort Retry Ignore, Retry") << "200" << abortRetryIgnore << 0 << "再試行" << 4;
+    QTest::newRow("Abort Retry Ignore, Esc") << "200" << abortRetryIgnore << 0 << "Esc" << 0;
+    QTest::newRow("Abort Retry Ignore, close") << "200" << abortRetryIgnore << 0 << "close" << 0;
+    QTest::newRow("Yes No Cancel, Enter") << "300" << yesNoCancel << 0 << "Enter" << 6;
+    QTest::newRow("Yes No Cancel, No") << "300" << yesNoCancel << 0 << "いいえ(&N)" << 7;
+    QTest::newRow("Yes No Cancel, Esc") << "300" << yesNoCancel << 0 << "Esc" << 2;
+    QTest::newRow("Yes No, Enter") << "410" << yesNo << 0 << "Enter" << 6;
+    QTest::newRow("Yes No, second default, Enter") << "401" << yesNo << 1 << "Enter" << 7;
+    QTest::newRow("Yes No, Esc") << "410" << yesNo << 0 << "Esc" << 7;
+    QTest::newRow("Yes No, close") << "410" << yesNo << 0 << "close" << 7;
+    QTest::newRow("Retry Cancel, Retry") << "500" << retryCancel << 0 << "再試行" << 4;
+    QTest::newRow("Retry Cancel, Esc") << "500" << retryCancel << 0 << "Esc" << 2;
+    QTest::newRow("digit 7 is OK") << "700" << ok << 0 << "Enter" << 1;
+    QTest::newRow("default past the last") << "403" << yesNo << 0 << "Enter" << 6;
 }
 
 void TestCommon::realMessageBox() {
-    QFETCH(int, style);
+    QFETCH(QString, digits);
     QFETCH(QStringList, texts);
+    QFETCH(int, defaultIndex);
     QFETCH(QString, action);
     QFETCH(int, result);
     RealMessageBox real;
-    const QList<QMessageBox::StandardButton> standard = ButtonsOf(style & 0xF);
-    const int defaultIndex = (style >> 8) & 0xF;
     // What the box showed, looked at while it is up and compared once it has
     // gone (a failed comparison must not leave the box waiting).
     QStringList seen;
     QString shownText;
+    QString defaultText;
     bool defaultHasFocus = false;
     bool stayed = false;
     QTimer drive; // answers the box as a user does once it is up
@@ -268,37 +194,43 @@ void TestCommon::realMessageBox() {
         if (!box)
             return;
         drive.stop();
-        for (QMessageBox::StandardButton b : standard)
-            seen.append(box->button(b) ? box->button(b)->text() : QString("missing"));
-        if (box->buttons().size() != standard.size())
-            seen.append("more buttons");
+        for (QAbstractButton* b : box->buttons())
+            seen.append(b->text());
         shownText = box->windowTitle() + ": " + box->text();
-        QAbstractButton* def = box->button(standard.value(defaultIndex, standard.first()));
-        defaultHasFocus =
-            def && box->defaultButton() == def && box->focusWidget() == static_cast<QWidget*>(def);
+        if (QPushButton* def = box->defaultButton()) {
+            defaultText = def->text();
+            defaultHasFocus = box->focusWidget() == static_cast<QWidget*>(def);
+        }
+        QWidget* focus = box->focusWidget() ? box->focusWidget() : box;
         if (action == "Enter")
-            QTest::keyClick(box->focusWidget(), Qt::Key_Return);
+            QTest::keyClick(focus, Qt::Key_Return);
         else if (action == "Esc")
-            QTest::keyClick(box->focusWidget(), Qt::Key_Escape);
+            QTest::keyClick(focus, Qt::Key_Escape);
         else if (action == "close")
             box->close();
         else
             for (QAbstractButton* b : box->buttons())
                 if (b->text() == action)
                     QTest::mouseClick(b, Qt::LeftButton);
-        // A box that took no answer is ended by its first button.
+        // A box that took no answer is ended by the first of its buttons.
         stayed = box->isVisible();
         if (stayed)
-            box->button(standard.first())->click();
+            for (QAbstractButton* b : box->buttons())
+                if (b->text() == texts.first())
+                    b->click();
     });
     drive.start(10);
-    const int answer = MsgBox(QStringLiteral("一行目\r二行目\r"), style, QStringLiteral("題"));
-    QCOMPARE(seen, texts);
+    const qint16 answer = ShowMessage(QString(), QString(), digits + "一行目\r二行目");
+    std::sort(seen.begin(), seen.end());
+    QStringList expected = texts;
+    std::sort(expected.begin(), expected.end());
+    QCOMPARE(seen, expected);
+    QCOMPARE(defaultText, texts.at(defaultIndex));
     QVERIFY(defaultHasFocus);
     // Line breaks for carriage returns, none at the end.
-    QCOMPARE(shownText, QString("題: 一行目\n二行目"));
+    QCOMPARE(shownText, QString("VESK: 一行目\n二行目"));
     QCOMPARE(stayed, result == 0);
-    QCOMPARE(answer, result ? result : 3); // Abort ended the box that stayed
+    QCOMPARE(int(answer), result ? result : 3); // Abort ended the box that stayed
 }
 
 void TestCommon::charactersAreGraphemes() {

@@ -1,6 +1,9 @@
 // The offsets and defaults screen driven as the user drives it.
+#include "PdfSheets.h"
 #include "TestSupport.h"
 #include "common/Globals.h"
+#include "print/CalibrationSheet.h"
+#include "print/PrintEngine.h"
 #include "screens/FrmGosaEntry.h"
 
 #include <QComboBox>
@@ -19,6 +22,9 @@ private slots:
     void init() {
         app_ = std::make_unique<AppFolderFixture>(false, true);
         messages_ = std::make_unique<MessageRecorder>();
+        // Whatever a test presses, nothing reaches a printer.
+        ResetRunPrinter();
+        PrintToPdfFile(Pdf());
     }
     void cleanup() {
         delete screen_.data();
@@ -31,6 +37,12 @@ private slots:
     void registerWritesCanonicalForms_data();
     void registerWritesCanonicalForms();
     void backWritesNothing();
+    void calibrationRefusedAsRegistering_data();
+    void calibrationRefusedAsRegistering();
+    void calibrationPrintsTheTypedOffsets_data();
+    void calibrationPrintsTheTypedOffsets();
+    void calibrationFailureShowsTheGeneralMessage_data();
+    void calibrationFailureShowsTheGeneralMessage();
 
 private:
     inline static const QStringList Boxes = {"TxtLeft", "TxtTop", "TxtFont", "TxtCol", "TxtRow"};
@@ -44,6 +56,16 @@ private:
         QVERIFY(QTest::qWaitForWindowActive(screen_));
     }
     bool Closed() const { return !screen_ || !screen_->isVisible(); }
+    QString Pdf() const { return app_->file(QStringLiteral("sheet.pdf")); }
+    // Replaces the box's text as the user does: into it, the text selected
+    // on entry typed over, and out of it with Tab.
+    void TypeInto(const QString& box, const QString& text) {
+        QLineEdit* edit = Control(box);
+        edit->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClicks(edit, text);
+        QTest::keyClick(edit, Qt::Key_Tab);
+    }
     template <class T = QLineEdit> T* Control(const QString& name) const {
         return screen_->findChild<T*>(name);
     }
@@ -141,6 +163,116 @@ void TestGosaEntry::backWritesNothing() {
     QTest::mouseClick(Control<QPushButton>("CmdBack"), Qt::LeftButton);
     QTRY_VERIFY(Closed());
     QCOMPARE(IniText(), before);
+}
+
+// A box that is not a number stops "調整用紙印刷" as it stops "登録": a click
+// on the button from the box is refused as the box is left (the message, the
+// focus back in the box); a text that reached the box without passing that
+// check is refused when pressed, with the same message and the focus moved
+// into the box. Nothing is printed or written either way.
+void TestGosaEntry::calibrationRefusedAsRegistering_data() {
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("fromTheBox"); // the click leaves the box
+    QTest::newRow("left, register") << "TxtLeft"
+                                    << "CmdEntry" << true;
+    QTest::newRow("left, calibrate") << "TxtLeft"
+                                     << "CmdCalibrate" << true;
+    QTest::newRow("top, register") << "TxtTop"
+                                   << "CmdEntry" << true;
+    QTest::newRow("top, calibrate") << "TxtTop"
+                                    << "CmdCalibrate" << true;
+    QTest::newRow("top, calibrate, not through the box") << "TxtTop"
+                                                         << "CmdCalibrate" << false;
+}
+
+void TestGosaEntry::calibrationRefusedAsRegistering() {
+    QFETCH(QString, box);
+    QFETCH(QString, button);
+    QFETCH(bool, fromTheBox);
+    Open();
+    const QByteArray before = IniText();
+    QLineEdit* edit = Control(box);
+    if (fromTheBox) {
+        edit->setFocus(Qt::OtherFocusReason);
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClicks(edit, "1.5mm");
+    } else {
+        Control("TxtCol")->setFocus(Qt::OtherFocusReason);
+        edit->setText("1.5mm");
+    }
+    QTest::mouseClick(Control<QPushButton>(button), Qt::LeftButton);
+    QTRY_COMPARE(screen_->focusWidget(), edit);
+    QCoreApplication::processEvents(); // a refusal still queued
+    QCOMPARE(messages_->texts(), QStringList{"入力データが正しくありません。\r"});
+    QCOMPARE(edit->text(), "1.5mm");
+    QVERIFY(!Closed());
+    QCOMPARE(IniText(), before);
+    QVERIFY(!QFile::exists(Pdf()));
+}
+
+// "調整用紙印刷" prints the sheet with the offsets as typed, before they are
+// registered: nothing is written, the globals and the boxes stay as they
+// are, and the screen stays open. A blank box is 0, as leaving it makes it.
+void TestGosaEntry::calibrationPrintsTheTypedOffsets_data() {
+    QTest::addColumn<QString>("left");
+    QTest::addColumn<QString>("top");
+    QTest::addColumn<QPointF>("offsets");
+    QTest::newRow("typed") << "2.25"
+                           << "-1" << QPointF(2.25, -1);
+    QTest::newRow("blank, blanks around, sign") << ""
+                                                << " +0.5 " << QPointF(0, 0.5);
+}
+
+void TestGosaEntry::calibrationPrintsTheTypedOffsets() {
+    QFETCH(QString, left);
+    QFETCH(QString, top);
+    QFETCH(QPointF, offsets);
+    Open();
+    const QByteArray before = IniText();
+    TypeInto("TxtLeft", left);
+    TypeInto("TxtTop", top);
+    TypeInto("TxtFont", "14");
+    QTest::mouseClick(Control<QPushButton>("CmdCalibrate"), Qt::LeftButton);
+    QCOMPARE(messages_->texts(), QStringList());
+    const QList<QImage> sheets = PdfSheets::Pictures(Pdf());
+    QCOMPARE(sheets.size(), 1);
+    for (const QPointF& cross : CalibrationSheet::Crosses) {
+        const QPointF off =
+            PdfSheets::CrossCentre(sheets[0], 300, cross - offsets) - cross + offsets;
+        QVERIFY2(qAbs(off.x()) < 0.1 && qAbs(off.y()) < 0.1, qPrintable(QDebug::toString(off)));
+    }
+    QCOMPARE(IniText(), before);
+    QCOMPARE(QPointF(OffsetLeft, OffsetTop), QPointF(1.5, -0.75));
+    QCOMPARE(Control("TxtLeft")->text(), left.isEmpty() ? "0" : left);
+    QCOMPARE(Control("TxtTop")->text(), top);
+    QVERIFY(!Closed());
+}
+
+// A sheet that cannot be printed (a folder where the file goes, an offset
+// past the printer's numbers) shows the general message; nothing is printed
+// or written and the screen stays open.
+void TestGosaEntry::calibrationFailureShowsTheGeneralMessage_data() {
+    QTest::addColumn<QString>("left");
+    QTest::addColumn<bool>("folder");
+    QTest::newRow("a folder where the file goes") << "0" << true;
+    QTest::newRow("offset past the printer's numbers") << "1e39" << false;
+}
+
+void TestGosaEntry::calibrationFailureShowsTheGeneralMessage() {
+    QFETCH(QString, left);
+    QFETCH(bool, folder);
+    Open();
+    const QByteArray before = IniText();
+    if (folder)
+        QVERIFY(QDir().mkdir(Pdf()));
+    TypeInto("TxtLeft", left);
+    QTest::mouseClick(Control<QPushButton>("CmdCalibrate"), Qt::LeftButton);
+    QCOMPARE(messages_->texts(), QStringList{"処理中、異常が発生しました。\r"});
+    QCOMPARE(QFileInfo(Pdf()).isDir(), folder);
+    QCOMPARE(QFileInfo::exists(Pdf()), folder);
+    QCOMPARE(IniText(), before);
+    QVERIFY(!Closed());
 }
 
 QTEST_MAIN(TestGosaEntry)

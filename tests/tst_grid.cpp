@@ -1,7 +1,9 @@
 #include "platform/SpreadGrid.h"
+#include "platform/SpreadGridDelegates.h"
 
 #include <QApplication>
 #include <QInputMethodEvent>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QtTest>
 #include <memory>
@@ -61,7 +63,8 @@ class TestGrid : public QObject {
 private slots:
     void typingIsLimited_data();
     void typingIsLimited();
-    void typingStartsEditingAndEnterMoves();
+    void keysThatCommitAndMove_data();
+    void keysThatCommitAndMove();
     void firstKeyOutsideTheBasicPlaneStartsEditing_data();
     void firstKeyOutsideTheBasicPlaneStartsEditing();
     void listChosenByKeyboard_data();
@@ -70,6 +73,8 @@ private slots:
     void leaveCellCancelKeepsCursor();
     void leaveCellOnAClick_data();
     void leaveCellOnAClick();
+    void inputBeforeTheAnswer_data();
+    void inputBeforeTheAnswer();
     void programValuesShownWhole();
 };
 
@@ -106,15 +111,37 @@ void TestGrid::typingIsLimited() {
     QCOMPARE(grid->CellText(col, 2), after);
 }
 
-void TestGrid::typingStartsEditingAndEnterMoves() {
+void TestGrid::keysThatCommitAndMove_data() {
+    QTest::addColumn<bool>("typed"); // editing begun by typing "5", else by F2 then "5"
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QPoint>("cursor");
+    QTest::addColumn<bool>("editing");
+    QTest::newRow("Enter, down") << true << int(Qt::Key_Return) << QPoint(kSize, 3) << false;
+    QTest::newRow("Tab, right") << true << int(Qt::Key_Tab) << QPoint(kPage, 2) << false;
+    QTest::newRow("Up") << true << int(Qt::Key_Up) << QPoint(kSize, 1) << false;
+    QTest::newRow("Left after typing") << true << int(Qt::Key_Left) << QPoint(kText, 2) << false;
+    QTest::newRow("Right after typing") << true << int(Qt::Key_Right) << QPoint(kPage, 2) << false;
+    QTest::newRow("Right after F2 moves the caret")
+        << false << int(Qt::Key_Right) << QPoint(kSize, 2) << true;
+}
+
+void TestGrid::keysThatCommitAndMove() {
+    QFETCH(bool, typed);
+    QFETCH(int, key);
+    QFETCH(QPoint, cursor);
+    QFETCH(bool, editing);
     auto grid = MakeGrid();
-    grid->SetActiveCell(kFree, 2);
-    Type(QStringLiteral("q"));
+    grid->SetActiveCell(kSize, 2);
+    if (!typed)
+        Key(Qt::Key_F2);
+    Type(QStringLiteral("5"));
     QVERIFY(grid->Editing());
-    Key(Qt::Key_Return);
-    QCOMPARE(Cursor(*grid), QPoint(kFree, 3));
-    QCOMPARE(grid->CellText(kFree, 2), QStringLiteral("q"));
-    QVERIFY(!grid->Editing());
+    Key(Qt::Key(key));
+    QCOMPARE(Cursor(*grid), cursor);
+    QCOMPARE(grid->Editing(), editing);
+    grid->CommitEditor();
+    QCOMPARE(grid->CellText(kSize, 2), QStringLiteral("5"));
+    QVERIFY(grid->CellEdited(kSize, 2));
 }
 
 void TestGrid::firstKeyOutsideTheBasicPlaneStartsEditing_data() {
@@ -158,7 +185,7 @@ void TestGrid::listChosenByKeyboard() {
         Key(Qt::Key_Down);
     Key(index >= 0 ? Qt::Key_Return : Qt::Key_Escape);
     QTRY_VERIFY(!grid->Editing());
-    QCOMPARE(grid->TypeComboBoxCurSel(), index);
+    QCOMPARE(grid->ListIndex(kAlign, 3), index);
 }
 
 void TestGrid::checkAndButtonCells() {
@@ -174,6 +201,18 @@ void TestGrid::checkAndButtonCells() {
     Key(Qt::Key_Space);
     QCOMPARE(static_cast<QList<QList<QVariant>>>(clicked),
              (QList<QList<QVariant>>{{int(kDetail), 3}}));
+
+    // A button held down by the mouse is drawn pressed; let go elsewhere, it
+    // clicks nothing and is drawn as before.
+    clicked.clear();
+    const QRect button = grid->visualRect(grid->model()->index(3 - 1, kDetail - 1));
+    const QImage before = grid->viewport()->grab(button).toImage();
+    QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, button.center());
+    const QImage held = grid->viewport()->grab(button).toImage();
+    QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, button.center() + QPoint(0, 100));
+    QVERIFY(held != before);
+    QCOMPARE(grid->viewport()->grab(button).toImage(), before);
+    QCOMPARE(clicked.count(), 0);
 }
 
 void TestGrid::leaveCellCancelKeepsCursor() {
@@ -192,28 +231,131 @@ void TestGrid::leaveCellCancelKeepsCursor() {
 }
 
 void TestGrid::leaveCellOnAClick_data() {
-    QTest::addColumn<bool>("cancel");
-    QTest::newRow("refused") << true;
-    QTest::newRow("allowed") << false;
+    QTest::addColumn<int>("col");         // the clicked cell, row 4: a check box or a list's arrow
+    QTest::addColumn<QString>("release"); // before the answer, after it, elsewhere, in the box
+    QTest::addColumn<QString>("answer");  // refuse, allow, or cut the grid to 3 rows and allow
+    QTest::addColumn<bool>("box");        // the handler shows a modal message box
+    QTest::addColumn<bool>("moved");
+    QTest::addColumn<bool>("clicked"); // the box checked, or the drop-down open
+    QTest::newRow("check, refused") << int(kPrint) << "before"
+                                    << "refuse" << false << false << false;
+    QTest::newRow("check, allowed") << int(kPrint) << "before"
+                                    << "allow" << false << true << true;
+    QTest::newRow("check, held through the answer") << int(kPrint) << "after"
+                                                    << "allow" << false << true << true;
+    QTest::newRow("check, held, released elsewhere") << int(kPrint) << "elsewhere"
+                                                     << "allow" << false << true << false;
+    QTest::newRow("check, refused in a box, released while it is up")
+        << int(kPrint) << "in the box"
+        << "refuse" << true << false << false;
+    QTest::newRow("check, allowed after a box") << int(kPrint) << "before"
+                                                << "allow" << true << true << true;
+    QTest::newRow("check, the handler cuts the grid") << int(kPrint) << "before"
+                                                      << "cut" << false << false << false;
+    QTest::newRow("list arrow, refused") << int(kAlign) << "before"
+                                         << "refuse" << false << false << false;
+    QTest::newRow("list arrow, allowed") << int(kAlign) << "before"
+                                         << "allow" << false << true << true;
+    QTest::newRow("list arrow, held through the answer") << int(kAlign) << "after"
+                                                         << "allow" << false << true << true;
 }
 
 void TestGrid::leaveCellOnAClick() {
-    QFETCH(bool, cancel);
+    QFETCH(int, col);
+    QFETCH(QString, release);
+    QFETCH(QString, answer);
+    QFETCH(bool, box);
+    QFETCH(bool, moved);
+    QFETCH(bool, clicked);
+    auto grid = MakeGrid();
+    QSignalSpy clicks(grid.get(), &SpreadGrid::ButtonClicked);
+    const QRect cell = grid->visualRect(grid->model()->index(4 - 1, col - 1));
+    const QPoint at = col == kAlign ? GridListArrowRect(cell).center() : cell.center();
+    QList<QList<int>> asked;
+    bool boxWasUp = false;
+    connect(grid.get(), &SpreadGrid::LeaveCell, this,
+            [&](int fromCol, int fromRow, int toCol, int toRow, bool* cancel) {
+                asked.append({fromCol, fromRow, toCol, toRow});
+                if (box) {
+                    QMessageBox message(QMessageBox::NoIcon, "VESK", "?", QMessageBox::Ok);
+                    QMetaObject::invokeMethod(
+                        &message,
+                        [&] {
+                            boxWasUp = QApplication::activeModalWidget() == &message;
+                            if (release == "in the box")
+                                QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, at);
+                            message.accept();
+                        },
+                        Qt::QueuedConnection);
+                    message.exec();
+                }
+                if (answer == "cut")
+                    grid->SetMaxRows(3);
+                *cancel = answer == "refuse";
+            });
+    grid->SetActiveCell(kPage, 2);
+    QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, at);
+    if (release == "before")
+        QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, at);
+    // Asked from a queued call, once the mouse event is over, so that the
+    // handler may show a modal box.
+    QVERIFY(asked.isEmpty());
+    QCoreApplication::processEvents();
+    QCOMPARE(asked, (QList<QList<int>>{{kPage, 2, col, 4}}));
+    QCOMPARE(boxWasUp, box);
+    if (release == "after" || release == "elsewhere") {
+        const QRect other = grid->visualRect(grid->model()->index(5 - 1, kFree - 1));
+        QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {},
+                            release == "after" ? at : other.center());
+    }
+    QCOMPARE(Cursor(*grid), moved ? QPoint(col, 4) : QPoint(kPage, 2));
+    if (col == kAlign) {
+        QCOMPARE(QApplication::activePopupWidget() != nullptr, clicked);
+        QCOMPARE(grid->Editing(), clicked);
+    } else {
+        QCOMPARE(grid->CellText(kPrint, 4),
+                 clicked ? QString("1") : QString(answer == "cut" ? "" : "0"));
+        QCOMPARE(clicks.count(), clicked ? 1 : 0);
+    }
+}
+
+void TestGrid::inputBeforeTheAnswer_data() {
+    QTest::addColumn<bool>("key"); // a key, or a second click on another cell
+    QTest::addColumn<bool>("refuse");
+    QTest::newRow("key, refused") << true << true;
+    QTest::newRow("key, allowed") << true << false;
+    QTest::newRow("second click, refused") << false << true;
+    QTest::newRow("second click, allowed") << false << false;
+}
+
+void TestGrid::inputBeforeTheAnswer() {
+    QFETCH(bool, key);
+    QFETCH(bool, refuse);
     auto grid = MakeGrid();
     QList<QList<int>> asked;
     connect(grid.get(), &SpreadGrid::LeaveCell, this,
-            [&](int col, int row, int newCol, int newRow, bool* refuse) {
+            [&](int col, int row, int newCol, int newRow, bool* cancel) {
                 asked.append({col, row, newCol, newRow});
-                *refuse = cancel;
+                *cancel = refuse;
             });
-    grid->SetActiveCell(kPage, 2);
-    // A click on the check box of another row asks first; a refusal keeps the
-    // cursor and drops the click, so the box stays unchecked.
-    const QRect target = grid->visualRect(grid->model()->index(4 - 1, kPrint - 1));
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, target.center());
-    QTRY_COMPARE(asked, (QList<QList<int>>{{kPage, 2, kPrint, 4}}));
-    QCOMPARE(Cursor(*grid), cancel ? QPoint(kPage, 2) : QPoint(kPrint, 4));
-    QCOMPARE(grid->CellText(kPrint, 4), cancel ? QStringLiteral("0") : QStringLiteral("1"));
+    grid->SetActiveCell(kFree, 2);
+    auto click = [&](int row) {
+        const QRect cell = grid->visualRect(grid->model()->index(row - 1, kFree - 1));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    };
+    click(4);
+    // A key is answered after the click's move, in the cell the answer leaves
+    // the cursor on; a second click waits for nothing and is dropped.
+    if (key)
+        Type("x");
+    else
+        click(5);
+    QCoreApplication::processEvents();
+    QCOMPARE(asked, (QList<QList<int>>{{kFree, 2, kFree, 4}}));
+    const int row = refuse ? 2 : 4;
+    QCOMPARE(Cursor(*grid), QPoint(kFree, row));
+    grid->CommitEditor();
+    QCOMPARE(grid->CellText(kFree, row), key ? QString("x") : QString());
 }
 
 void TestGrid::programValuesShownWhole() {

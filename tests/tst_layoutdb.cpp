@@ -3,10 +3,9 @@
 #include "TestSupport.h"
 #include "common/ErrorTrap.h"
 #include "common/Globals.h"
-#include "common/LayoutDb.h"
 #include "common/LayoutFiles.h"
 #include "common/Messages.h"
-#include "common/Statements.h"
+#include "layout/LayoutStore.h"
 #include "platform/Database.h"
 
 #include <QtTest>
@@ -17,17 +16,21 @@ private slots:
     void nextIdRules();
     void nextIdOverflowReachesTheTrap();
     void recordsetKeepsNullApartFromEmpty();
-    void textsRoundTrip();
     void deletesCascade();
     void engineErrorsCarryTheEngineMessage();
     void keyIsRequired();
     void exclusiveOpenKeepsOtherProcessesOut();
 };
 
+namespace {
+qint16 NextId(const QString& table, const QString& column) {
+    return Layout().NextId(table, column);
+}
+} // namespace
+
 void TestLayoutDb::nextIdRules() {
     OpenAppFolder app;
     QCOMPARE(NextId("template", "template_id"), qint16(1));
-    QCOMPARE(SqlText, QString("select max(template.template_id) as max_id from template"));
     app.Exec("insert into template (template_id) select 3");
     app.Exec("insert into template (template_id) select 41");
     QCOMPARE(NextId("template", "template_id"), qint16(42));
@@ -45,9 +48,9 @@ void TestLayoutDb::nextIdOverflowReachesTheTrap() {
     MessageRecorder recorder;
     const bool ok = Trap(Msg::InsertFailed, [&] {
         Transaction t(LayoutWorkspace);
-        LayoutDatabase->Execute(Statements::InsertTemplate("100"));
+        app.Exec("insert into template (template_id) select 100");
         CurrentTemplateId = QString::number(NextId("template", "template_id"));
-        LayoutDatabase->Execute(Statements::InsertTemplate(CurrentTemplateId));
+        app.Exec("insert into template (template_id) select " + CurrentTemplateId);
         t.Commit();
     });
     QVERIFY(!ok);
@@ -60,60 +63,48 @@ void TestLayoutDb::nextIdOverflowReachesTheTrap() {
 void TestLayoutDb::recordsetKeepsNullApartFromEmpty() {
     OpenAppFolder app;
     // A template inserted with its id only reads as the empty name.
-    app.Exec(Statements::InsertTemplate("1"));
+    app.Exec("insert into template (template_id) select 1");
     app.Exec("insert into page (page_id, template_id, page_no) select 2, 1, 1");
-    auto rs = LayoutDatabase->OpenRecordset(Statements::SelectTemplate("1"));
+    auto rs = LayoutDatabase->OpenRecordset("select * from template where template_id = 1");
     QVERIFY(!rs->EOF_());
-    QCOMPARE(rs->Field("template_name").toString(), QString());
+    QCOMPARE(rs->Field("TEMPLATE_NAME").toString(), QString());
     QVERIFY(!rs->IsNull("template_name"));
-    QCOMPARE(FieldText(*rs, "TEMPLATE_NAME"), QString());
     QVERIFY_THROWS_EXCEPTION(DatabaseError, rs->Field("no_such_column"));
     rs->MoveNext();
     QVERIFY(rs->EOF_());
     QVERIFY_THROWS_EXCEPTION(DatabaseError, rs->Field("template_name"));
     rs->Close();
+    QCOMPARE(Layout().TemplateName("1"), QString());
 
-    auto page = LayoutDatabase->OpenRecordset(Statements::SelectPagesByNo("1"));
+    // A Null is no value: the page's paper size was never written.
+    auto page = LayoutDatabase->OpenRecordset("select * from page where template_id = 1");
     QVERIFY(page->IsNull("paper_size"));
-    QVERIFY_THROWS_EXCEPTION(DatabaseError, FieldText(*page, "paper_size"));
-    QCOMPARE(FieldNumberText(*page, "page_no"), QString("1"));
-}
-
-void TestLayoutDb::textsRoundTrip() {
-    OpenAppFolder app;
-    app.Exec(Statements::InsertTemplate("1"));
-    app.Exec(Statements::UpdateTemplateName("O'Hara 御中 '", "1"));
-    app.Exec(Statements::InsertPage("1", "1", "1", 0, 1));
-    app.Exec(Statements::InsertItem("1", "1", "'御中'", "10.5", "3.03030303030303", "80", "35",
-                                    "10", "1", -1));
-    auto t = LayoutDatabase->OpenRecordset(Statements::SelectTemplate("1"));
-    QCOMPARE(FieldText(*t, "template_name"), QString("O'Hara 御中 '"));
-    auto m = LayoutDatabase->OpenRecordset(Statements::SelectItemsOrdered("1"));
-    QCOMPARE(FieldText(*m, "moji"), QString("'御中'"));
-    QCOMPARE(FieldNumberText(*m, "p_size"), QString("10.5"));
-    QCOMPARE(FieldNumberText(*m, "p_left"), QString("3.03030303030303"));
-    QCOMPARE(FieldNumberText(*m, "p_right"), QString("80"));
-    QCOMPARE(FieldInt16(*m, "p_position"), qint16(-1));
+    QVERIFY(!page->IsNull("page_no"));
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, Layout().Pages("1"));
 }
 
 void TestLayoutDb::deletesCascade() {
     OpenAppFolder app;
-    app.Exec(Statements::InsertTemplate("1"));
-    app.Exec(Statements::InsertPage("1", "1", "1", 0, 1));
-    app.Exec(Statements::InsertPage("2", "1", "2", 0, 1));
-    app.Exec(Statements::InsertItem("1", "1", "x", "10", "1", "2", "3", "4", "1", 0));
-    app.Exec(Statements::InsertItem("2", "2", "y", "10", "1", "2", "3", "4", "1", 0));
-    app.Exec(Statements::DeletePage("2"));
+    app.Exec("insert into template (template_id) select 1");
+    for (const char* page : {"1", "2"})
+        app.Exec(
+            QString("insert into page (page_id, template_id, page_no) select %1, 1, %1").arg(page));
+    for (const char* item : {"1", "2"})
+        app.Exec(QString("insert into moji (moji_id, page_id, moji) select %1, %1, 'x'").arg(item));
+    app.Exec("delete from page where page_id = 2");
     QCOMPARE(app.Scalar("select count(*) as n from moji"), 1);
-    app.Exec(Statements::DeleteTemplate("1"));
+    app.Exec("delete from template where template_id = 1");
     QCOMPARE(app.Scalar("select count(*) as n from page"), 0);
     QCOMPARE(app.Scalar("select count(*) as n from moji"), 0);
     // So a template made after the deleted highest one inherits nothing.
-    app.Exec(Statements::InsertTemplate(QString::number(NextId("template", "template_id"))));
+    QCOMPARE(Layout().CreateTemplate(), QString("1"));
     QCOMPARE(app.Scalar("select count(*) as n from page where template_id = 1"), 0);
     // Ids stay within 16 bits, and an orphan page is refused.
-    QVERIFY_THROWS_EXCEPTION(DatabaseError, app.Exec(Statements::InsertTemplate("32768")));
-    QVERIFY_THROWS_EXCEPTION(DatabaseError, app.Exec(Statements::InsertPage("9", "77", "1", 0, 0)));
+    QVERIFY_THROWS_EXCEPTION(DatabaseError,
+                             app.Exec("insert into template (template_id) select 32768"));
+    QVERIFY_THROWS_EXCEPTION(
+        DatabaseError,
+        app.Exec("insert into page (page_id, template_id, page_no) select 9, 77, 1"));
 }
 
 void TestLayoutDb::engineErrorsCarryTheEngineMessage() {
@@ -140,7 +131,7 @@ void TestLayoutDb::keyIsRequired() {
 
 void TestLayoutDb::exclusiveOpenKeepsOtherProcessesOut() {
     OpenAppFolder app;
-    app.Exec(Statements::InsertTemplate("1"));
+    app.Exec("insert into template (template_id) select 1");
     int code = 0;
     const QString sql = "PRAGMA key='4817k205';\nselect 'rows:' || count(*) from template;\n";
     const QString held = RunSqlcipherShell(app.file(LayoutFiles::Data), sql, &code);

@@ -16,6 +16,7 @@ private slots:
     void templateAndPagesRoundTrip();
     void itemsKeepTheirStoredValues();
     void failedWritesLeaveNothing();
+    void everyPastedNumberIsChecked();
     void copyAndDeleteTakePagesAndItems();
     void paperSizesAgreeWithQt();
 };
@@ -89,9 +90,23 @@ void TestLayoutStore::itemsKeepTheirStoredValues() {
     QCOMPARE(printed.pSize, 10.5);
     QCOMPARE(printed.pRowCount, qint16(1));
 
-    QCOMPARE(store.InsertItem("1", item("新規項目", {"10.5", "1", "2", "3", "20", "1"}, 0)),
-             QString("3"));
+    const TextItemTexts added = item("新規項目", {"10.5", "1", "2", "3", "20", "1"}, 0);
+    QCOMPARE(store.InsertItem("1", added), QString("3"));
     QCOMPARE(store.Items("1").size(), 3);
+
+    // One item read back by its id, as the grid shows it, whatever the
+    // page's other items hold.
+    app.Exec("update moji set p_size = null where moji_id = 2");
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, store.Items("1"));
+    const TextItemTexts one = store.Item("1", "3");
+    QCOMPARE(one.text, added.text);
+    QCOMPARE(one.numbers, added.numbers);
+    QCOMPARE(one.align, added.align);
+    QCOMPARE(store.Item("1", "1").exact, precise.exact);
+    // Another page's item, or none: no item.
+    store.SaveTemplate(t, "", {row("1", "1", 0, 1), row("", "2", 0, 1)});
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, store.Item("2", "3"));
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, store.Item("1", "4"));
 }
 
 void TestLayoutStore::failedWritesLeaveNothing() {
@@ -118,6 +133,50 @@ void TestLayoutStore::failedWritesLeaveNothing() {
     app.Exec("insert into template (template_id) select 32767");
     QVERIFY_THROWS_EXCEPTION(std::exception, store.CreateTemplate());
     QCOMPARE(app.Scalar("select count(*) as n from template"), 2);
+}
+
+// Every number the store pastes into a statement, typed or passed on, is
+// checked first: one that is no plain literal is refused before the database
+// sees anything.
+void TestLayoutStore::everyPastedNumberIsChecked() {
+    OpenAppFolder app;
+    LayoutStore store = Layout();
+    const QString t = store.CreateTemplate();
+    store.SaveTemplate(t, "", {row("", "1", 0, 1)});
+    const QStringList good = {"10", "1", "2", "3", "4", "1"};
+    store.SaveItems("1", {item("keep", good, 0)});
+
+    const QString attack = "1 or 1=1";
+    QList<std::function<void()>> attempts;
+    for (int n = 0; n < TextItemTexts::NumberCount; ++n) {
+        QStringList numbers = good;
+        numbers[n] = attack;
+        attempts << [&store, numbers] { store.SaveItems("1", {item("a", numbers, 0)}); }
+                 << [&store, numbers] { store.InsertItem("1", item("a", numbers, 0)); };
+    }
+    attempts << [&] { store.SaveTemplate(t, "", {row("", attack, 0, 0)}); }
+             << [&] { store.SaveTemplate(t, "", {row("1", attack, 0, 0)}); }
+             << [&] { store.SaveTemplate(t, "", {row(attack, "", 0, 0)}); }
+             << [&] { store.SaveTemplate(attack, "", {}); } << [&] { store.DeleteTemplate(attack); }
+             << [&] { store.CopyTemplate(attack); } << [&] { store.TemplateName(attack); }
+             << [&] { store.Pages(attack); } << [&] { store.Items(attack); }
+             << [&] { store.ItemsToPrint(attack); } << [&] { store.Item(attack, "1"); }
+             << [&] { store.SaveItems(attack, {}); }
+             << [&] { store.InsertItem(attack, item("a", good, 0)); };
+    for (int i = 0; i < attempts.size(); ++i) {
+        bool refused = false;
+        try {
+            attempts[i]();
+        } catch (const ConversionError&) {
+            refused = true;
+        }
+        QVERIFY2(refused, qPrintable(QString("attempt %1 was not refused").arg(i)));
+    }
+    QCOMPARE(app.Scalar("select count(*) as n from template"), 1);
+    QCOMPARE(pageNumbers(store.Pages(t)), QStringList{"1:1:0:1"});
+    QCOMPARE(store.Items("1").size(), 1);
+    QCOMPARE(store.Items("1").at(0).numbers, item("keep", good, 0).numbers);
+    QVERIFY(!LayoutWorkspace->InTransaction());
 }
 
 void TestLayoutStore::copyAndDeleteTakePagesAndItems() {

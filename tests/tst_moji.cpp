@@ -4,12 +4,9 @@
 #include "TestSupport.h"
 #include "common/Globals.h"
 #include "common/Navigation.h"
-#include "common/Statements.h"
-#include "items/AlignCodes.h"
 #include "items/FrmMoji.h"
 #include "pages/FrmPage.h"
 #include "print/PrintEngine.h"
-#include "platform/Database.h"
 #include "platform/SpreadGrid.h"
 
 #include <QPushButton>
@@ -27,44 +24,44 @@ Item item(const QString& text, QVariant size = 10.5, QVariant left = 20, QVarian
     return {text, size, left, right, top, cols, rows, align};
 }
 
-// The page's stored items in order, and their ids.
-QList<Item> stored(QList<qlonglong>* ids = nullptr) {
-    QList<Item> items;
-    auto rs = LayoutDatabase->OpenRecordset(Statements::SelectItemsOrdered(QString::number(kPage)));
-    for (; !rs->EOF_(); rs->MoveNext()) {
-        if (ids)
-            ids->append(rs->Field("moji_id").toLongLong());
-        items.append(Item());
-        for (const char* f : {"moji", "p_size", "p_left", "p_right", "p_top", "p_col_count",
-                              "p_row_count", "p_position"})
-            items.last().append(rs->Field(f));
-    }
-    return items;
-}
-
-void insert(int id, const Item& i) {
-    LayoutDatabase->Execute(
-        Statements::InsertItem(QString::number(id), QString::number(kPage), i[0].toString(),
-                               i[1].toString(), i[2].toString(), i[3].toString(), i[4].toString(),
-                               i[5].toString(), i[6].toString(), qint16(i[7].toInt())));
-}
-
 // A template with one page.
 struct Data {
     AppFolderFixture app;
     Data() {
         app.OpenLayoutDatabase();
-        app.Exec(Statements::InsertTemplate("1"));
-        app.Exec(Statements::InsertPage(QString::number(kPage), "1", "1", 0, 1));
+        app.Exec("insert into template (template_id) select 1");
+        app.Exec(QString("insert into page (page_id, template_id, page_no, paper_direction, "
+                         "paper_size) select %1, 1, 1, 0, 1")
+                     .arg(kPage));
+    }
+    // The page's stored items in order, and their ids.
+    QList<Item> stored(QList<qlonglong>* ids = nullptr) {
+        QList<Item> items =
+            app.Rows(QString("select * from moji where page_id = %1 order by moji_id").arg(kPage),
+                     {"moji_id", "moji", "p_size", "p_left", "p_right", "p_top", "p_col_count",
+                      "p_row_count", "p_position"});
+        for (Item& i : items) {
+            const qlonglong id = i.takeFirst().toLongLong();
+            if (ids)
+                ids->append(id);
+        }
+        return items;
+    }
+    void insert(int id, const Item& i) {
+        QStringList values = {QString::number(id), QString::number(kPage),
+                              "'" + i[0].toString().replace("'", "''") + "'"};
+        for (int n = 1; n < i.size(); ++n)
+            values.append(i[n].toString());
+        app.Exec("insert into moji (moji_id, page_id, moji, p_size, p_left, p_right, p_top, "
+                 "p_col_count, p_row_count, p_position) select " +
+                 values.join(", "));
     }
 };
 
 struct MojiScreen {
     QPointer<FrmMoji> form;
     explicit MojiScreen(qint16 direction = 0) {
-        CurrentPageId = QString::number(kPage);
-        CurrentPaperDirection = direction;
-        form = new FrmMoji;
+        form = new FrmMoji(QString::number(kPage), direction, 1);
         form->show();
         QVERIFY(QTest::qWaitForWindowActive(form));
         QTest::qWait(10); // the activation, queued after the first showing
@@ -120,14 +117,14 @@ private slots:
             QVERIFY(moji.row(r) == QStringList(8, QString()) &&
                     moji.grid()->ListIndex(FrmMoji::ColAlign, r) == -1);
         // An all-blank save deletes the page's items, even one stored meanwhile.
-        insert(1, item("a")), moji.save();
-        QCOMPARE(stored(), QList<Item>());
+        data.insert(1, item("a")), moji.save();
+        QCOMPARE(data.stored(), QList<Item>());
     }
 
     void saveKeepsFilledRowsInGridOrder() {
         Data data;
-        insert(7, item("old"));
-        insert(8, item("'御中'"));
+        data.insert(7, item("old"));
+        data.insert(8, item("'御中'"));
         MojiScreen moji;
         moji.typeCell(FrmMoji::ColText, 1, ""); // the stored item goes
         moji.typeRow(3, {"「見積」''", "12", "15.5", "60", "40.5", "10", "2"});
@@ -138,7 +135,7 @@ private slots:
         moji.save();
         // New consecutive ids in grid order.
         QList<qlonglong> ids;
-        QCOMPARE(stored(&ids),
+        QCOMPARE(data.stored(&ids),
                  QList<Item>({item("'御中'"), item("「見積」''", 12, 15.5, 60, 40.5, 10, 2, 2),
                               item("   ", 9, 1, 2, 3, 4, 5, 0),
                               item("様", 20, 1000, 1000, 1000, 150, 30, -1)}));
@@ -147,7 +144,7 @@ private slots:
 
     void blankNumberFailsTheWholeSave() {
         Data data;
-        insert(3, item("a"));
+        data.insert(3, item("a"));
         MojiScreen moji;
         moji.typeCell(FrmMoji::ColText, 1, "changed");
         const QStringList third = {"請求書", "10.5", "20", "95.5", "", "8", "1"};
@@ -156,7 +153,7 @@ private slots:
 
         QCOMPARE(recorder_->texts(), QStringList{"データ修正に失敗しました。\r"});
         recorder_->shown.clear();
-        QCOMPARE(stored(), QList<Item>{item("a")});
+        QCOMPARE(data.stored(), QList<Item>{item("a")});
         QVERIFY(moji.form && moji.form->isVisible() && moji.row(1).first() == "changed");
         QCOMPARE(moji.row(3).mid(0, 7), third);
     }
@@ -172,15 +169,15 @@ private slots:
         items[1] = item(QString(1500, QChar(u'字')), 10.25, 2000, 1e-5, 20, 0, 1, 1);
         items[2] = item("O'Brien様", 9.5, 1, 2, 3, 4, 5, -1);
         for (int i = 0; i < items.size(); ++i)
-            insert(100 + i, items[i]);
+            data.insert(100 + i, items[i]);
 
         MojiScreen().save();
-        QCOMPARE(stored(), items);
+        QCOMPARE(data.stored(), items);
     }
 
     void imageWithoutDirectionAndEscapeDoNothing() {
         Data data;
-        insert(1, item("a"));
+        data.insert(1, item("a"));
         for (qint16 direction : {-1, 2}) {
             MojiScreen moji{direction};
             moji.typeRow(2, kFilled);
@@ -194,7 +191,7 @@ private slots:
             moji.click("CmdBack"); // leaves without saving or asking
             QTRY_VERIFY(moji.form.isNull());
         }
-        QCOMPARE(stored(), QList<Item>{item("a")});
+        QCOMPARE(data.stored(), QList<Item>{item("a")});
     }
     void printedWhereTyped() {
         Data data;

@@ -3,7 +3,8 @@
 #include "TestSupport.h"
 #include "common/Globals.h"
 #include "common/Navigation.h"
-#include "common/Statements.h"
+#include "items/FrmMoji.h"
+#include "layout/LayoutStore.h"
 #include "pages/FrmPage.h"
 #include "platform/Database.h"
 #include "platform/SpreadGrid.h"
@@ -49,14 +50,8 @@ struct PageScreen {
 
 QStringList storedPages(const QString& templateId) {
     QStringList pages;
-    auto rs = LayoutDatabase->OpenRecordset(Statements::SelectPagesByNo(templateId));
-    while (!rs->EOF_()) {
-        pages.append(QString("%1:%2/%3")
-                         .arg(rs->Field("page_no").toInt())
-                         .arg(rs->Field("paper_direction").toInt())
-                         .arg(rs->Field("paper_size").toInt()));
-        rs->MoveNext();
-    }
+    for (const Page& page : Layout().Pages(templateId))
+        pages.append(QString("%1:%2/%3").arg(page.pageNo).arg(page.direction).arg(page.size));
     return pages;
 }
 
@@ -78,19 +73,20 @@ private slots:
 
 void TestPage::newTemplateOpensEmpty() {
     OpenAppFolder app;
-    app.Exec(Statements::InsertTemplate("1"));
+    app.AddTemplate("1");
     PageScreen page("1");
     QCOMPARE(page.name()->text(), QString());
     QCOMPARE(page.pageNumbers(), QStringList());
     for (int r = 1; r <= 30; ++r)
-        QVERIFY(page.grid()->CellText(FrmPage::ColPrint, r) == "1" && PageIds[r].isEmpty());
+        QVERIFY(page.grid()->CellText(FrmPage::ColPrint, r) == "1" &&
+                page.form->PageId(r).isEmpty());
     // The name box has the first focus.
     QCOMPARE(QApplication::focusWidget(), page.name());
 }
 
 void TestPage::savesNameAndNewPages() {
     OpenAppFolder app;
-    app.Exec(Statements::InsertTemplate("3"));
+    app.AddTemplate("3");
     PageScreen page("3");
     MessageRecorder recorder;
     QTest::keyClicks(page.name(), "O'Brien");
@@ -105,20 +101,19 @@ void TestPage::savesNameAndNewPages() {
     page.click("CmdOK");
     QVERIFY(recorder.shown.isEmpty());
     QCOMPARE(storedPages("3"), QStringList({"2:-1/-1", "4:1/3", "30:-1/-1"}));
-    auto t = LayoutDatabase->OpenRecordset(Statements::SelectTemplate("3"));
-    QCOMPARE(t->Field("template_name").toString(), QString("O'Brien商事"));
-    t->Close();
+    QCOMPARE(Layout().TemplateName("3"), QString("O'Brien商事"));
     // The refill shows the pages by number, each with its new id.
     QCOMPARE(page.pageNumbers(), QStringList({"2", "4", "30"}));
     QCOMPARE(page.grid()->CellText(FrmPage::ColSize, 2), QString("Ｂ４"));
-    QCOMPARE(QStringList({PageIds[1], PageIds[2], PageIds[3], PageIds[4]}),
+    QCOMPARE(QStringList({page.form->PageId(1), page.form->PageId(2), page.form->PageId(3),
+                          page.form->PageId(4)}),
              QStringList({"2", "1", "3", ""}));
 }
 
 void TestPage::duplicatePageNumberKeepsTheCursor() {
     OpenAppFolder app;
-    app.Exec(Statements::InsertTemplate("1"));
-    app.Exec(Statements::InsertPage("1", "1", "1", 0, 1));
+    app.AddTemplate("1");
+    app.AddPage("1", "1", "1", 0, 1);
     PageScreen page("1");
     MessageRecorder recorder;
     page.grid()->setFocus();
@@ -136,12 +131,12 @@ void TestPage::duplicatePageNumberKeepsTheCursor() {
 
 void TestPage::renumberedPagesKeepTheirPrintMarksByRow() {
     OpenAppFolder app;
-    app.Exec(Statements::InsertTemplate("1"));
-    app.Exec(Statements::InsertPage("11", "1", "1", 0, 0));
-    app.Exec(Statements::InsertPage("12", "1", "2", 1, 1));
-    app.Exec(Statements::InsertPage("13", "1", "3", 0, 2));
-    app.Exec(Statements::InsertPage("14", "1", "4", 0, 0));
-    app.Exec(Statements::InsertItem("1", "14", "x", "10", "1", "2", "3", "4", "1", 0));
+    app.AddTemplate("1");
+    app.AddPage("11", "1", "1", 0, 0);
+    app.AddPage("12", "1", "2", 1, 1);
+    app.AddPage("13", "1", "3", 0, 2);
+    app.AddPage("14", "1", "4", 0, 0);
+    app.AddItem("1", "14", "x", "10", "1", "2", "3", "4", "1", 0);
     PageScreen page("1");
     MessageRecorder recorder;
     page.typePageNo(4, ""); // a cleared number deletes its page, and its items with it
@@ -156,35 +151,37 @@ void TestPage::renumberedPagesKeepTheirPrintMarksByRow() {
     page.click("CmdOK");
     QVERIFY(recorder.shown.isEmpty());
     QCOMPARE(page.pageNumbers(), QStringList({"1", "2", "3"}));
-    QCOMPARE(QStringList({PageIds[1], PageIds[2], PageIds[3]}), QStringList({"12", "13", "11"}));
+    QCOMPARE(QStringList({page.form->PageId(1), page.form->PageId(2), page.form->PageId(3)}),
+             QStringList({"12", "13", "11"}));
     QCOMPARE(page.grid()->CellText(FrmPage::ColPrint, 1), QString("0"));
     QCOMPARE(page.grid()->CellText(FrmPage::ColPrint, 2), QString("1"));
     QCOMPARE(storedPages("1"), QStringList({"1:1/1", "2:0/2", "3:0/0"}));
     QCOMPARE(app.Scalar("select count(*) as n from moji"), 0);
-    QCOMPARE(PageIds[4], QString());
+    QCOMPARE(page.form->PageId(4), QString());
 }
 
 void TestPage::detailButton() {
     OpenAppFolder app;
-    app.Exec(Statements::InsertTemplate("1"));
-    app.Exec(Statements::InsertPage("8", "1", "1", 0, 1));
+    app.AddTemplate("1");
+    app.AddPage("8", "1", "1", 0, 1);
     PageScreen page("1");
     MessageRecorder recorder;
-    CurrentPageId.clear();
     page.typePageNo(2, "2");
     page.grid()->SetActiveCell(FrmPage::ColDetail, 2);
     PressKey(Qt::Key_Space);
     QTRY_COMPARE(recorder.texts(), QStringList{"データが未登録です。\r"});
-    QVERIFY(CurrentPageId.isEmpty());
+    QVERIFY(!QApplication::activeModalWidget());
 
     // A saved row opens the page's text items, modally, with its id and the
     // direction as shown, saved or not; closing them reloads nothing.
     QStringList seen;
     auto closeItemsWhenOpen = [&] {
         QTimer::singleShot(50, [&] {
-            QWidget* items = QApplication::activeModalWidget();
-            seen.append(items ? items->windowTitle() + " " + CurrentPageId + " " +
-                                    QString::number(CurrentPaperDirection)
+            auto* items = qobject_cast<FrmMoji*>(QApplication::activeModalWidget());
+            seen.append(items ? QString("%1 %2 %3 %4")
+                                    .arg(items->windowTitle(), items->PageId())
+                                    .arg(items->Direction())
+                                    .arg(items->PaperSize())
                               : QString("none"));
             if (items)
                 items->findChild<QPushButton*>("CmdBack")->click();
@@ -195,16 +192,16 @@ void TestPage::detailButton() {
     page.grid()->SetActiveCell(FrmPage::ColDetail, 1);
     closeItemsWhenOpen();
     PressKey(Qt::Key_Space);
-    QTRY_COMPARE(seen, QStringList{"文字設定 8 1"});
+    QTRY_COMPARE(seen, QStringList{"文字設定 8 1 1"});
     QCOMPARE(recorder.shown.size(), 1);
     QCOMPARE(page.grid()->CellText(FrmPage::ColPageNo, 3), QString("9"));
 }
 
 void TestPage::failedSaveLeavesNothing() {
     OpenAppFolder app;
-    app.Exec(Statements::InsertTemplate("1"));
-    app.Exec(Statements::UpdateTemplateName("old", "1"));
-    app.Exec(Statements::InsertPage("1", "1", "1", 0, 0));
+    app.AddTemplate("1");
+    app.NameTemplate("old", "1");
+    app.AddPage("1", "1", "1", 0, 0);
     // The database refuses the insert of a page numbered 7.
     app.Exec("create trigger refuse before insert on page when new.page_no = 7 "
              "begin select raise(abort, 'refused'); end");
@@ -222,12 +219,12 @@ void TestPage::failedSaveLeavesNothing() {
     // The screen keeps the edits, not refilled.
     QCOMPARE(page.name()->text(), QString("new"));
     QCOMPARE(page.pageNumbers(), QStringList({"3", "5", "7"}));
-    QCOMPARE(PageIds[2], QString());
+    QCOMPARE(page.form->PageId(2), QString());
 }
 
 void TestPage::backReturnsToTheMenu() {
     OpenAppFolder app;
-    app.Exec(Statements::InsertTemplate("1"));
+    app.AddTemplate("1");
     PageScreen page("1");
     page.typePageNo(1, "1");
     page.click("CmdBack");
@@ -238,8 +235,8 @@ void TestPage::backReturnsToTheMenu() {
 
 void TestPage::backBeneathTheItemGridWaitsForIt() {
     OpenAppFolder app;
-    app.Exec(Statements::InsertTemplate("1"));
-    app.Exec(Statements::InsertPage("8", "1", "1", 0, 1));
+    app.AddTemplate("1");
+    app.AddPage("8", "1", "1", 0, 1);
     PageScreen page("1");
     // With the item grid and the image placement screen open above it, an
     // assistive tool presses 戻る of the page screen, which they block: the

@@ -6,7 +6,6 @@
 #include "TestSupport.h"
 #include "common/Globals.h"
 #include "common/Navigation.h"
-#include "common/Statements.h"
 #include "pages/FrmPage.h"
 #include "pages/FrmPreview.h"
 #include "pages/SheetView.h"
@@ -108,19 +107,18 @@ private slots:
         out_ = std::make_unique<QTemporaryDir>();
         app_ = std::make_unique<OpenAppFolder>();
         recorder_ = std::make_unique<MessageRecorder>();
-        app_->Exec(Statements::InsertTemplate("1"));
+        app_->AddTemplate("1");
         int item = 0;
         for (int p = 1; p <= Pages.size(); ++p) {
-            app_->Exec(Statements::InsertPage(pageId(p), "1", QString::number(p),
-                                              qint16(Pages[p - 1].direction),
-                                              qint16(Pages[p - 1].size)));
+            app_->AddPage(pageId(p), "1", QString::number(p), Pages[p - 1].direction,
+                          Pages[p - 1].size);
             // Left, centred and right, two lines each, lower on every page.
             for (int align = 0; align < 3; ++align)
-                app_->Exec(Statements::InsertItem(
-                    QString::number(++item), pageId(p), QString("御中%1ページ帳票ABCDE").arg(p),
-                    QString::number(9 + align * 2), QString::number(15 + 30 * align),
-                    QString::number(80 + 30 * align), QString::number(20 + 10 * p + 25 * align),
-                    "6", "2", qint16(align)));
+                app_->AddItem(QString::number(++item), pageId(p),
+                              QString("御中%1ページ帳票ABCDE").arg(p),
+                              QString::number(9 + align * 2), QString::number(15 + 30 * align),
+                              QString::number(80 + 30 * align),
+                              QString::number(20 + 10 * p + 25 * align), "6", "2", align);
         }
         OffsetLeft = 3.5;
         OffsetTop = -2.25;
@@ -302,8 +300,7 @@ private slots:
         QVERIFY(QDir(out_->path()).mkdir("folder.pdf"));
         WriteBytes(file("out.pdf"), "an older file");
         if (badItem)
-            app_->Exec(
-                Statements::InsertItem("99", pageId(4), "x", "0", "20", "80", "50", "20", "1", 0));
+            app_->AddItem("99", pageId(4), "x", "0", "20", "80", "50", "20", "1", 0);
         SetFileSaveResponder(
             [&](const FileSaveRequest&) { return std::optional<QString>(file(typed)); });
         FrmPreview* preview = openPreview();

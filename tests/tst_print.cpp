@@ -1,17 +1,18 @@
 // Printing plans of sheets to a PDF file, read back with poppler: where lines
 // land and how they are cut, which paper each sheet gets, that a failure
 // leaves nothing printed, and that a picture drawn by the sheet renderer
-// carries the same ink as the PDF. One test presses "印刷" on the page setup
-// screen: which rows become sheets, with their lists as shown.
+// carries the same ink as the PDF; the calibration sheet. One test presses
+// "印刷" on the page setup screen: which rows become sheets, with their lists
+// as shown.
 #include "PdfSheets.h"
 #include "TestSupport.h"
 #include "common/Globals.h"
 #include "common/Navigation.h"
-#include "common/Statements.h"
 #include "layout/PaperSizes.h"
 #include "pages/FrmPage.h"
 #include "platform/SpreadGrid.h"
 #include "platform/SystemPrinter.h"
+#include "print/CalibrationSheet.h"
 #include "print/PrintEngine.h"
 #include "print/SheetRenderer.h"
 
@@ -323,21 +324,95 @@ private slots:
             qPrintable(QDebug::toString(ink) + " drawn, printed " + QDebug::toString(printed)));
     }
 
-    // "印刷" on the page setup screen: every saved row down to the first row
-    // without a saved page, when ticked, with the lists as the screen shows
-    // them; nothing ticked, or a failure, is said and prints nothing.
+    // The calibration sheet: one A4 portrait sheet whatever was printed
+    // before, its crosses and edge lines at their millimetres less the
+    // offsets it is given (the registered ones play no part), labelled, with
+    // every word inside the edge lines, moved by the offsets as they are.
+    void calibrationSheet_data() {
+        QTest::addColumn<QPointF>("offsets");
+        QTest::addColumn<QString>("said"); // the offsets as the sheet says them
+        QTest::newRow("none") << QPointF(0, 0) << "左の誤差0mm、上の誤差0mm";
+        QTest::newRow("right and up") << QPointF(1.5, -2) << "左の誤差1.5mm、上の誤差-2mm";
+        QTest::newRow("left and down") << QPointF(-3.25, 2.75) << "左の誤差-3.25mm、上の誤差2.75mm";
+    }
+
+    void calibrationSheet() {
+        QFETCH(QPointF, offsets);
+        QFETCH(QString, said);
+        OffsetLeft = 7;
+        OffsetTop = -5;
+        PrintSheets({Sheet{1, 0, {item("A3 landscape before")}}});
+        PrintCalibrationSheet(offsets);
+        const QList<PdfSheets::Sheet> sheets = PdfSheets::ReadSheets(pdf());
+        QCOMPARE(sheets.size(), 1);
+        QCOMPARE(sheets[0].size.toSize(), QSize(210, 297));
+        const QImage picture = PdfSheets::Pictures(pdf()).value(0);
+        auto near = [](QPointF at, QPointF want) {
+            return qAbs(at.x() - want.x()) < 0.1 && qAbs(at.y() - want.y()) < 0.1;
+        };
+        for (const QPointF& cross : CalibrationSheet::Crosses) {
+            const QPointF at = PdfSheets::CrossCentre(picture, 300, cross - offsets);
+            QVERIFY2(near(at, cross - offsets), qPrintable(QDebug::toString(at)));
+        }
+        // The lines 10 mm inside the edges, found across their middles.
+        const QRectF frame = QRectF(10, 10, 190, 277).translated(-offsets);
+        auto across = [&](QPointF middle, Qt::Orientation line) {
+            return PdfSheets::LineAcross(picture, 300, QRectF(middle - QPointF(4, 4), QSizeF(8, 8)),
+                                         line);
+        };
+        const double y = frame.center().y() - 30, x = frame.center().x() - 40;
+        QVERIFY(qAbs(across(QPointF(frame.left(), y), Qt::Vertical) - frame.left()) < 0.1);
+        QVERIFY(qAbs(across(QPointF(frame.right(), y), Qt::Vertical) - frame.right()) < 0.1);
+        QVERIFY(qAbs(across(QPointF(x, frame.top()), Qt::Horizontal) - frame.top()) < 0.1);
+        QVERIFY(qAbs(across(QPointF(x, frame.bottom()), Qt::Horizontal) - frame.bottom()) < 0.1);
+
+        const QStringList lines = sheets[0].lines();
+        for (const char* label : {"左20mm/上20mm", "左105mm/上148.5mm", "左190mm/上277mm"})
+            QVERIFY2(lines.contains(QString::fromUtf8(label)), label);
+        QVERIFY2(lines.contains("この用紙を印刷した誤差：" + said), qPrintable(lines.join('\n')));
+        for (const PdfSheets::Word& w : sheets[0].words)
+            QVERIFY2(frame.contains(w.box), qPrintable(w.text));
+
+        // Every word stands where it stands on a sheet printed without
+        // offsets, moved by them; across, as far as the words before it on
+        // its line read the same.
+        PrintToPdfFile(out_->filePath("reference.pdf"));
+        PrintCalibrationSheet(QPointF());
+        const QList<PdfSheets::Word>
+            words = sheets[0].words,
+            reference = PdfSheets::ReadSheets(out_->filePath("reference.pdf")).value(0).words;
+        QCOMPARE(words.size(), reference.size());
+        bool sameSoFar = true;
+        for (qsizetype i = 0; i < words.size(); ++i) {
+            const QPointF moved = words[i].box.topLeft() + offsets - reference[i].box.topLeft();
+            if (i == 0 || qAbs(reference[i].box.top() - reference[i - 1].box.top()) > 0.1)
+                sameSoFar = true;
+            sameSoFar = sameSoFar && words[i].text == reference[i].text;
+            QVERIFY2(qAbs(moved.y()) < 0.05 && (!sameSoFar || qAbs(moved.x()) < 0.05),
+                     qPrintable(words[i].text + " off by " + QDebug::toString(moved)));
+        }
+    }
+
+    // A sheet that cannot be drawn prints nothing: a file printed before stays.
+    void calibrationFailurePrintsNothing() {
+        WriteBytes(pdf(), "printed before");
+        QVERIFY_THROWS_EXCEPTION(std::exception, PrintCalibrationSheet(QPointF(1e39, 0)));
+        QCOMPARE(ReadBytes(pdf()), QByteArray("printed before"));
+    }
+
+    // "印刷" on the page setup screen: every saved row, when ticked, with the lists as the screen
+    // shows them; nothing ticked, or a failure, is said and prints nothing.
     void printButton() {
         app_ = std::make_unique<OpenAppFolder>();
         AppFolderFixture& app = *app_;
-        app.Exec(Statements::InsertTemplate("1"));
-        const QList<QPair<int, int>> layouts{{1, 0}, {0, 1}, {0, 4}, {0, 1}, {0, 1}};
-        for (int p = 1; p <= 5; ++p) {
+        app.AddTemplate("1");
+        const QList<QPair<int, int>> layouts{{1, 0}, {0, 1}, {0, 4}};
+        for (int p = 1; p <= 3; ++p) {
             const QString id = QString::number(10 + p);
-            app.Exec(Statements::InsertPage(id, "1", QString::number(p),
-                                            qint16(layouts[p - 1].first),
-                                            qint16(layouts[p - 1].second)));
-            app.Exec(Statements::InsertItem(QString::number(p), id, QString("P%1").arg(p), "10.5",
-                                            "20", "80", "30", "20", "1", 0));
+            app.AddPage(id, "1", QString::number(p), qint16(layouts[p - 1].first),
+                        qint16(layouts[p - 1].second));
+            app.AddItem(QString::number(p), id, QString("P%1").arg(p), "10.5", "20", "80", "30",
+                        "20", "1", 0);
         }
         CurrentTemplateId = "1";
         ShowPageSetup();
@@ -346,7 +421,9 @@ private slots:
             QTest::mouseClick(grid->window()->findChild<QPushButton*>("CmdPrint"), Qt::LeftButton);
         };
         grid->SetCellText(FrmPage::ColPrint, 2, "0");
-        PageIds[4].clear(); // what the engine reads: a row whose slot holds no saved page
+        // Rows 4 and 5 are typed, ticked and not saved: they have no page to print.
+        grid->SetCellText(FrmPage::ColPageNo, 4, "4");
+        grid->SetCellText(FrmPage::ColPageNo, 5, "5");
         // Row 3: A5 shown, B5 saved; "横" chosen in the drop-down, not yet
         // handed to the cell; "縦" saved.
         grid->SetListIndex(FrmPage::ColSize, 3, 2);
@@ -367,7 +444,7 @@ private slots:
         QCOMPARE(recorder_->texts(), QStringList{"印刷対象ページが選択されていません。\r"});
         QVERIFY(!QFile::exists(pdf()));
 
-        app.Exec(Statements::InsertItem("6", "13", "bad", "0", "20", "80", "50", "20", "1", 0));
+        app.AddItem("6", "13", "bad", "0", "20", "80", "50", "20", "1", 0);
         grid->SetCellText(FrmPage::ColPrint, 3, "1");
         recorder_->shown.clear();
         print();

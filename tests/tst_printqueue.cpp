@@ -3,11 +3,13 @@
 // backend writes every job, as CUPS's filters hand it over, into the test's
 // own folder. Nothing system-wide is read or written, and runs side by side
 // never see each other's jobs. The queues describe paper with hardware
-// margins. The queue re-encodes the fonts, so the ink of its sheets is
-// compared with the same sheets printed to a PDF file.
+// margins, one without. The queue re-encodes the fonts, so the ink of its
+// sheets is compared with the same sheets printed to a PDF file, or found by
+// lines drawn at known places (the calibration sheet's crosses).
 #include "PdfSheets.h"
 #include "TestSupport.h"
 #include "common/Globals.h"
+#include "print/CalibrationSheet.h"
 #include "print/PrintEngine.h"
 
 #include <QPainter>
@@ -27,6 +29,7 @@ constexpr double InkTolerance = 0.2; // millimetres
 // paper's edges as it goes through the printer: four different values, so a
 // margin taken from the wrong edge shows.
 constexpr double MarginLeft = 5, MarginTop = 9, MarginRight = 4, MarginBottom = 7;
+const QMarginsF Margins(MarginLeft, MarginTop, MarginRight, MarginBottom);
 
 struct Paper {
     const char* name; // in the queue's description
@@ -46,8 +49,8 @@ int points(double mm) {
 }
 
 // A printer description whose jobs reach the backend as PDF, after CUPS's
-// own PDF filter has set each page on the paper.
-QByteArray description(const char* landscapeOrientation) {
+// own PDF filter has set each page on the paper; every paper has `margins`.
+QByteArray description(const char* landscapeOrientation, QMarginsF margins) {
     QByteArray ppd = "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n*FileVersion: \"1.0\"\n"
                      "*LanguageVersion: English\n*LanguageEncoding: ISOLatin1\n"
                      "*PCFileName: \"VESKTEST.PPD\"\n*Manufacturer: \"VESK\"\n"
@@ -72,12 +75,13 @@ QByteArray description(const char* landscapeOrientation) {
         ppd += "*CloseUI: *" + keyword + "\n";
     }
     ppd += "*DefaultImageableArea: A4\n";
-    eachPaper("ImageableArea", [](const Paper& p) {
+    eachPaper("ImageableArea", [&](const Paper& p) {
         // left, bottom, right, top in points from the paper's bottom-left corner
         const double pt = 1 / PdfSheets::MmPerPoint;
-        return QByteArray::number(MarginLeft * pt) + " " + QByteArray::number(MarginBottom * pt) +
-               " " + QByteArray::number(points(p.width) - MarginRight * pt) + " " +
-               QByteArray::number(points(p.height) - MarginTop * pt);
+        return QByteArray::number(margins.left() * pt) + " " +
+               QByteArray::number(margins.bottom() * pt) + " " +
+               QByteArray::number(points(p.width) - margins.right() * pt) + " " +
+               QByteArray::number(points(p.height) - margins.top() * pt);
     });
     ppd += "*DefaultPaperDimension: A4\n";
     eachPaper("PaperDimension", size);
@@ -100,6 +104,7 @@ cat >"$folder/.job-$1" && mv "$folder/.job-$1" "$folder/job-$1.pdf" || exit 1
 struct Job {
     int id = 0;
     QList<PdfSheets::Ink> sheets;
+    QList<QImage> pictures; // each sheet at 300 dpi
 };
 
 // A sheet in `direction` on `paper` (the page setup screen's codes), with a
@@ -147,10 +152,11 @@ class TestPrintQueue : public QObject {
     }
 
     // Adds a queue named `name` with a description whose landscape pages
-    // turn as `landscapeOrientation` says.
-    bool addQueue(const QString& name, const char* landscapeOrientation) {
+    // turn as `landscapeOrientation` says, its papers with `margins`.
+    bool addQueue(const QString& name, const char* landscapeOrientation,
+                  QMarginsF margins = Margins) {
         const QString ppd = dir_.filePath(name + ".ppd");
-        WriteBytes(ppd, description(landscapeOrientation));
+        WriteBytes(ppd, description(landscapeOrientation, margins));
         return cups("lpadmin",
                     {"-p", name, "-E", "-v", "veskfolder:" + dir_.filePath("out"), "-P", ppd});
     }
@@ -188,7 +194,11 @@ class TestPrintQueue : public QObject {
             if (state != IPP_JSTATE_COMPLETED)
                 return QString("Job %1 did not complete\n").arg(id) + errorLog();
             const QString file = dir_.filePath(QString("out/job-%1.pdf").arg(id));
-            taken.append({id, PdfSheets::ReadInk(file)});
+            Job job{id, {}, PdfSheets::Pictures(file)};
+            for (const QImage& picture : job.pictures)
+                job.sheets.append(
+                    {QSizeF(picture.size()) * 25.4 / 300, PdfSheets::InkBox(picture, 300)});
+            taken.append(job);
             QFile::remove(file);
         }
         return QString();
@@ -245,6 +255,8 @@ private slots:
                                  "\n" + cupsd_.readAll() + errorLog()));
         QVERIFY2(addQueue("VeskQueue", "Plus90"), qPrintable(cupsSaid_ + "\n" + errorLog()));
         QVERIFY2(addQueue("VeskMinus90", "Minus90"), qPrintable(cupsSaid_ + "\n" + errorLog()));
+        QVERIFY2(addQueue("VeskNoMargins", "Plus90", QMarginsF()),
+                 qPrintable(cupsSaid_ + "\n" + errorLog()));
         QVERIFY(cups("lpadmin", {"-d", "VeskQueue"}));
         // Only this scheduler is asked; no user's lpoptions.
         qputenv("CUPS_SERVER", QFile::encodeName(dir_.filePath("socket")));
@@ -372,6 +384,45 @@ private slots:
                                 .arg(topLeft.y())
                                 .arg(bottomRight.x())
                                 .arg(bottomRight.y())));
+    }
+
+    // The calibration sheet through the queue, one job: each cross's centre
+    // lies at its millimetres less the offsets given (not the registered
+    // ones), plus the queue's hardware margins, as items land.
+    void calibrationSheet_data() {
+        QTest::addColumn<QString>("queue");
+        QTest::addColumn<QPointF>("offsets");
+        QTest::addColumn<QPointF>("margin"); // the queue's left and top
+        QTest::newRow("no margins") << "VeskNoMargins" << QPointF(-0.75, 2.5) << QPointF();
+        QTest::newRow("margins") << "VeskQueue" << QPointF(-0.75, 2.5)
+                                 << QPointF(MarginLeft, MarginTop);
+        QTest::newRow("margins, other offsets")
+            << "VeskQueue" << QPointF(3.25, -1.5) << QPointF(MarginLeft, MarginTop);
+    }
+
+    void calibrationSheet() {
+        QFETCH(QString, queue);
+        QFETCH(QPointF, offsets);
+        QFETCH(QPointF, margin);
+        QVERIFY(cups("lpadmin", {"-d", queue}));
+        PrintToDefaultPrinter();
+        PrintCalibrationSheet(offsets);
+        QList<Job> jobs;
+        const QString failed = takeJobs(jobs);
+        QVERIFY2(failed.isEmpty(), qPrintable(failed));
+        QCOMPARE(jobs.size(), 1);
+        QCOMPARE(jobs[0].pictures.size(), 1);
+        QCOMPARE(jobs[0].sheets[0].sheet.toSize(), QSize(210, 297));
+        for (const QPointF& cross : CalibrationSheet::Crosses) {
+            const QPointF want = cross - offsets + margin;
+            const QPointF off = PdfSheets::CrossCentre(jobs[0].pictures[0], 300, want) - want;
+            QVERIFY2(qAbs(off.x()) <= InkTolerance && qAbs(off.y()) <= InkTolerance,
+                     qPrintable(QString("the cross at %1, %2 mm is off by %3, %4 mm")
+                                    .arg(cross.x())
+                                    .arg(cross.y())
+                                    .arg(off.x())
+                                    .arg(off.y())));
+        }
     }
 };
 

@@ -7,13 +7,11 @@
 #include "common/Globals.h"
 #include "common/Navigation.h"
 #include "common/Numbers.h"
-#include "common/Statements.h"
 #include "items/FrmMoji.h"
 #include "items/FrmScanDlg.h"
 #include "items/FrmScanTate.h"
 #include "pages/FrmPage.h"
 #include "print/PrintEngine.h"
-#include "platform/Database.h"
 #include "platform/SpreadGrid.h"
 
 #include <QtTest>
@@ -25,6 +23,15 @@ using Selection = std::array<double, 3>; // left, top, right
 
 void click(QWidget* form, const char* button) {
     QTest::mouseClick(form->findChild<QPushButton*>(button), Qt::LeftButton);
+}
+
+// The edges the detail dialog proposes.
+Selection proposed(FrmScanDlg* dialog) {
+    Selection s{};
+    const char* boxes[] = {"TxtLeft", "TxtTop", "TxtRight"};
+    for (int i = 0; i < 3; ++i)
+        s[i] = TextToDouble(dialog->findChild<QLineEdit*>(boxes[i])->text());
+    return s;
 }
 
 // Runs `step` from the event loop on the modal screen T once it is active.
@@ -44,7 +51,7 @@ Selection drag(ScanScreen* scan, QPoint from, QPoint to, Qt::MouseButton button 
                std::function<void(FrmScanDlg*)> inDialog = {}) {
     Selection s{};
     whenModal<FrmScanDlg>([&](FrmScanDlg* d) {
-        s = {SelectionLeft, SelectionTop, SelectionRight};
+        s = proposed(d);
         inDialog ? inDialog(d) : click(d, "CmdCancel");
     });
     QWidget* area = scan->findChild<QWidget*>("ImageArea");
@@ -54,9 +61,10 @@ Selection drag(ScanScreen* scan, QPoint from, QPoint to, Qt::MouseButton button 
     return s;
 }
 
-// A window goes to the screen its place lies on.
-ScanScreen* openScan(QScreen* screen = QGuiApplication::primaryScreen()) {
-    ScanScreen* scan = new FrmScanTate;
+// The portrait screen of page 12 with paper size code `paperSize`; a window
+// goes to the screen its place lies on.
+ScanScreen* openScan(QScreen* screen = QGuiApplication::primaryScreen(), qint16 paperSize = -1) {
+    ScanScreen* scan = new FrmScanTate("12", paperSize);
     scan->move(screen->geometry().topLeft());
     scan->show();
     if (!QTest::qWaitForWindowActive(scan))
@@ -84,13 +92,14 @@ bool showsQuarters(ScanScreen* scan, int shift = 0) {
             return false;
     return true;
 }
-QString storedItems() {
-    return LayoutDatabase
-        ->OpenRecordset(
-            "select group_concat(moji||'|'||p_size||'|'||p_left||'|'||p_right||'|'||p_top||'|'||"
-            "p_col_count||'|'||p_row_count||'|'||p_position, ', ') as s from (select * from moji "
-            "order by moji_id)")
-        ->Field("s")
+QString storedItems(AppFolderFixture& app) {
+    return app
+        .Rows("select group_concat(moji||'|'||p_size||'|'||p_left||'|'||p_right||'|'||p_top||'|'||"
+              "p_col_count||'|'||p_row_count||'|'||p_position, ', ') as s from (select * from moji "
+              "order by moji_id)",
+              {"s"})
+        .value(0)
+        .value(0)
         .toString();
 }
 
@@ -143,10 +152,9 @@ private slots:
     void init() {
         app_.emplace();
         app_->OpenLayoutDatabase();
-        app_->Exec(Statements::InsertTemplate("1"));
-        app_->Exec(Statements::InsertPage("12", "1", "1", 0, 1));
-        CurrentPageId = "12";
-        CurrentPaperSize = -1;
+        app_->Exec("insert into template (template_id) select 1");
+        app_->Exec("insert into page (page_id, template_id, page_no, paper_direction, paper_size) "
+                   "select 12, 1, 1, 0, 1");
         std::tie(DefaultFontSize, DefaultColCount, DefaultRowCount, DefaultAlign) =
             std::tuple(10.5, 20, 1, 0);
         // Every box answers at once; one the test does not take back fails it.
@@ -170,16 +178,18 @@ private slots:
                  "needs two screens at different pixel ratios (the offscreen platform has them)");
         Selection atRatioOne{};
         for (int screen = 0; screen < 2; ++screen) {
-            CurrentPaperSize = qint16(screen ? 5 : -1);
-            ScanScreen* scan = openScan(screens[screen]);
+            ScanScreen* scan = openScan(screens[screen], qint16(screen ? 5 : -1));
             const QSize px = scan->findChild<QWidget*>("ImageArea")->size();
             const QPoint last(px.width() - 1, px.height() - 1);
             // The handlers take twips: 330, 660 and 1650 are 10, 20 and 50 mm.
-            whenModal<FrmScanDlg>([](FrmScanDlg* d) { click(d, "CmdCancel"); });
+            Selection byTwips{};
+            whenModal<FrmScanDlg>([&](FrmScanDlg* d) {
+                byTwips = proposed(d);
+                click(d, "CmdCancel");
+            });
             scan->ImageArea_MouseDown(Qt::LeftButton, {}, 330, 660);
             scan->ImageArea_MouseUp(Qt::LeftButton, {}, 1650, 0);
-            QCOMPARE(Selection({SelectionLeft, SelectionTop, SelectionRight}),
-                     Selection({10, 20, 50}));
+            QCOMPARE(byTwips, Selection({10, 20, 50}));
             // The last pixel column and row show the far edges, within half a pixel.
             const Selection corner = drag(scan, last, last);
             QVERIFY(qAbs(corner[0] - TateWidthMm) <= TateWidthMm / px.width() / 2 + 1e-9);
@@ -226,8 +236,9 @@ private slots:
         SetFileOpenResponder([file](const FileOpenRequest&) { return file; });
 
         // The row shows the size and the direction; what is stored differs.
-        app_->Exec(
-            Statements::UpdatePage("1", qint16(1 - direction), qint16((size + 1) % 5), "12"));
+        app_->Exec(QString("update page set paper_direction = %1, paper_size = %2")
+                       .arg(1 - direction)
+                       .arg((size + 1) % 5));
         CurrentTemplateId = "1";
         ShowPageSetup();
         FrmPage* page = VisibleScreen<FrmPage>();
@@ -312,8 +323,9 @@ private slots:
         recorder_->shown.clear();
     }
 
-    // The real file dialog lists the pictures scanners and cameras write, and
-    // nothing else, and a TIFF chosen there shows.
+    // The real file dialog offers one filter, "画像ファイル", that lists the
+    // pictures scanners and cameras write and nothing else; a TIFF chosen
+    // there shows.
     void fileDialogListsPictures() {
         // Upper case too, as cameras and older scanners write it.
         const QStringList pictures = {"a.bmp", "b.jpg", "c.jpeg", "d.gif",
@@ -325,8 +337,12 @@ private slots:
         const QString tif = writePicture(folder + "/scan.tif", {80, 120}, 1);
         QFile::remove(tif + ".png");
         ScanScreen* scan = openScan();
-        QStringList listed;
+        QStringList listed, filters;
         whenModal<QFileDialog>([&](QFileDialog* dialog) {
+            // The filter list shows the description alone.
+            auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+            for (int i = 0; i < types->count(); ++i)
+                filters << types->itemText(i);
             auto* model = dialog->findChild<QFileSystemModel*>();
             QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
             dialog->setDirectory(folder);
@@ -341,6 +357,7 @@ private slots:
         click(scan, "CmdOK");
         listed.sort(Qt::CaseInsensitive);
         QCOMPARE(listed, pictures + QStringList{"scan.tif"});
+        QCOMPARE(filters, QStringList{"画像ファイル"});
         QVERIFY(showsQuarters(scan, 1));
     }
 
@@ -348,11 +365,23 @@ private slots:
     // rows the user typed or changed stay as typed, and the next save stores
     // every row, the new item once, with its exact values.
     void detailDialogAddsToTheGrid() {
-        app_->Exec(
-            Statements::InsertItem("1", "12", "a", "10.5", "1.5", "2.5", "3.5", "4", "1", 0));
-        app_->Exec(Statements::InsertItem("2", "12", "b", "9.5", "3.0303030303030303", "50.5",
-                                          "7.5", "5", "2", 2));
-        auto* moji = new FrmMoji;
+        app_->Exec("insert into moji (moji_id, page_id, moji, p_size, p_left, p_right, p_top, "
+                   "p_col_count, p_row_count, p_position) select 1, 12, 'a', 10.5, 1.5, 2.5, "
+                   "3.5, 4, 1, 0 union all select 2, 12, 'b', 9.5, 3.0303030303030303, 50.5, "
+                   "7.5, 5, 2, 2");
+        // The grid of a landscape page opens the landscape screen, of a
+        // portrait one the portrait screen.
+        QStringList seen;
+        auto* wide = new FrmMoji("12", 1, 1);
+        wide->show();
+        QVERIFY(QTest::qWaitForWindowActive(wide));
+        whenModal<ScanScreen>([&](ScanScreen* scan) {
+            seen << scan->metaObject()->className();
+            click(scan, "CmdBack");
+        });
+        click(wide, "CmdImage");
+        delete wide;
+        auto* moji = new FrmMoji("12", 0, 1);
         moji->show();
         QVERIFY(QTest::qWaitForWindowActive(moji));
         auto* grid = moji->findChild<SpreadGrid*>("vaSpread");
@@ -380,39 +409,35 @@ private slots:
             return all;
         };
         const QStringList before = rows();
-        QStringList seen;
-        // Direction 1 opens the landscape screen, 0 the portrait one.
-        for (qint16 direction : {1, 0}) {
-            CurrentPaperDirection = direction;
-            whenModal<ScanScreen>([&](ScanScreen* scan) {
-                seen << scan->metaObject()->className();
-                if (direction)
-                    return click(scan, "CmdBack");
-                // An emptied number box: the message, nothing stored, the dialog stays.
-                drag(scan, {50, 50}, {150, 80}, Qt::LeftButton, [&](FrmScanDlg* d) {
-                    d->findChild<QLineEdit*>("TxtLeft")->clear();
-                    click(d, "CmdOK");
-                    seen << QString::number(d->isVisible()) << storedItems();
-                    click(d, "CmdCancel");
-                });
-                // After a cancel the next drag opens afresh; a left edge typed
-                // finer than the grid shows it.
-                drag(scan, {60, 70}, {210, 100}, Qt::LeftButton, [](FrmScanDlg* d) {
-                    d->findChild<QLineEdit*>("TxtLeft")->setText("3.0303030303030303");
-                    click(d, "CmdOK");
-                });
-                click(scan, "CmdBack");
+        QString right, top;
+        whenModal<ScanScreen>([&](ScanScreen* scan) {
+            seen << scan->metaObject()->className();
+            // An emptied number box: the message, nothing stored, the dialog stays.
+            drag(scan, {50, 50}, {150, 80}, Qt::LeftButton, [&](FrmScanDlg* d) {
+                d->findChild<QLineEdit*>("TxtLeft")->clear();
+                click(d, "CmdOK");
+                seen << QString::number(d->isVisible()) << storedItems(*app_);
+                click(d, "CmdCancel");
             });
-            click(moji, "CmdImage");
-        }
+            // After a cancel the next drag opens afresh; a left edge typed
+            // finer than the grid shows it.
+            drag(scan, {60, 70}, {210, 100}, Qt::LeftButton, [&](FrmScanDlg* d) {
+                d->findChild<QLineEdit*>("TxtLeft")->setText("3.0303030303030303");
+                right = d->findChild<QLineEdit*>("TxtRight")->text();
+                top = d->findChild<QLineEdit*>("TxtTop")->text();
+                click(d, "CmdOK");
+            });
+            click(scan, "CmdBack");
+        });
+        click(moji, "CmdImage");
         const QString a = "|10.5|1.5|2.5|3.5|4|1|0", b = "b|9.5|3.03030303030303|50.5|7.5|5|2|2";
         const QString stored = "a" + a + ", " + b;
         QCOMPARE(seen, QStringList({"FrmScanYoko", "FrmScanTate", "1", stored}));
         QCOMPARE(recorder_->texts(), QStringList{Failed});
         recorder_->shown.clear();
-        const QString added = QString("新規項目|10.5|3.03030303030303|%1|%2|20|1|0")
-                                  .arg(DoubleToText(SelectionRight), DoubleToText(SelectionTop));
-        QCOMPARE(storedItems(), stored + ", " + added);
+        const QString added =
+            QString("新規項目|10.5|3.03030303030303|%1|%2|20|1|0").arg(right, top);
+        QCOMPARE(storedItems(*app_), stored + ", " + added);
 
         // Every row as it was; the new one after the last row begun.
         QStringList after = before;
@@ -423,7 +448,7 @@ private slots:
         // exact stored values where untouched.
         click(moji, "CmdOK");
         QTRY_VERIFY(VisibleScreen<FrmMoji>() == nullptr);
-        QCOMPARE(storedItems(),
+        QCOMPARE(storedItems(*app_),
                  QStringList({"a changed" + a, b, typed.join('|') + "|1", added}).join(", "));
         QCOMPARE(app_->Scalar("select count(*) as n from moji where p_left = 100 / 33.0"), 2);
     }

@@ -4,7 +4,6 @@
 #include "TestSupport.h"
 #include "common/Form.h"
 #include "common/Globals.h"
-#include "common/Statements.h"
 #include "common/Twips.h"
 #include "items/FrmMoji.h"
 #include "items/FrmScanDlg.h"
@@ -121,7 +120,7 @@ QList<ScreenTable> Tables() {
     t.append({"FrmMoji",
               "文字設定",
               {},
-              [] { return new FrmMoji; },
+              [] { return new FrmMoji("1", 0, 1); },
               {
                   {"vaSpread", "SpreadGrid", "", 400, 400, w - 800, h - 3000,
                    "文字|大きさ|左端|右端|上端|１行の文字数|行数|文字の場所", Face, 0, 0},
@@ -133,7 +132,7 @@ QList<ScreenTable> Tables() {
     t.append({"FrmScanTate",
               "文字設定",
               {7590, 10920},
-              [] { return new FrmScanTate; },
+              [] { return new FrmScanTate("1", 1); },
               {
                   {"ImageArea", "QWidget", "", 240, 240, 7000, 9900, {}, Face, None, 0},
                   {"CmdOK", "QPushButton", "", 4320, 10320, 1335, 375, "画像取込", Face, 1, 0},
@@ -142,7 +141,7 @@ QList<ScreenTable> Tables() {
     t.append({"FrmScanYoko",
               "文字設定",
               {10425, 8085},
-              [] { return new FrmScanYoko; },
+              [] { return new FrmScanYoko("1", 1); },
               {
                   {"ImageArea", "QWidget", "", 240, 240, 9900, 7000, {}, Face, None, 0},
                   {"CmdOK", "QPushButton", "", 7080, 7440, 1335, 375, "画像取込", Face, 1, 0},
@@ -152,7 +151,9 @@ QList<ScreenTable> Tables() {
         {"FrmScanDlg",
          "イメージ登録詳細",
          {5955, 3375},
-         [] { return new FrmScanDlg; },
+         [] {
+             return new FrmScanDlg("1", {10, 10, 10});
+         },
          {
              {"LblMoji", "QLabel", "", 480, 240, None, None, "文字", Face, None, 0},
              {"LblLeft", "QLabel", "", 480, 720, None, None, "左端", Face, None, 0},
@@ -176,7 +177,7 @@ QList<ScreenTable> Tables() {
     t.append(
         {"FrmGosaEntry",
          "誤差設定",
-         {4065, 3255},
+         {4065, 3810},
          [] { return new FrmGosaEntry; },
          {
              {"LblLeft", "QLabel", "", 240, 240, 1000, None, "左の誤差", Face, None, 0},
@@ -193,6 +194,7 @@ QList<ScreenTable> Tables() {
              {"CmbAlign", "QComboBox", "", 2400, 2160, 1335, 300, AlignItems, Face, 5, 0},
              {"CmdEntry", "QPushButton", "", 480, 2640, 1400, 375, "登録", Face, 6, 0},
              {"CmdBack", "QPushButton", "", 2160, 2640, 1400, 375, "メニューに戻る", Face, 7, 0},
+             {"CmdCalibrate", "QPushButton", "", 480, 3195, 3080, 375, "調整用紙印刷", Face, 8, 0},
          }});
     t.append({"FrmSplash",
               "",
@@ -263,11 +265,10 @@ private slots:
     void initTestCase() { tables_ = Tables(); }
     void init() {
         app_ = std::make_unique<OpenAppFolder>();
-        app_->Exec(Statements::InsertTemplate("1"));
-        app_->Exec(Statements::InsertPage("1", "1", "1", 0, 1));
-        CurrentTemplateId = CurrentPageId = QStringLiteral("1");
-        CurrentPaperDirection = 0;
-        SelectionLeft = SelectionTop = SelectionRight = 10;
+        app_->Exec("insert into template (template_id) select 1");
+        app_->Exec("insert into page (page_id, template_id, page_no, paper_direction, paper_size) "
+                   "select 1, 1, 1, 0, 1");
+        CurrentTemplateId = QStringLiteral("1");
         OffsetLeft = OffsetTop = 0;
         DefaultFontSize = 10.5;
         DefaultColCount = 20;

@@ -2,8 +2,7 @@
 // deleting templates, and what each failure leaves behind.
 #include "TestSupport.h"
 #include "common/Globals.h"
-#include "common/LayoutDb.h"
-#include "common/Statements.h"
+#include "layout/LayoutStore.h"
 #include "pages/FrmPage.h"
 #include "platform/Database.h"
 #include "templates/FrmMenu.h"
@@ -12,6 +11,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QtTest>
+#include <algorithm>
 
 namespace {
 
@@ -37,45 +37,36 @@ struct Dialog {
 
 // A page dump, in page id order: "no/direction/size:" then its items.
 QStringList dumpTemplate(const QString& templateId) {
+    QList<Page> pages = Layout().Pages(templateId);
+    std::sort(pages.begin(), pages.end(),
+              [](const Page& a, const Page& b) { return a.id.toInt() < b.id.toInt(); });
     QStringList out;
-    auto pages = LayoutDatabase->OpenRecordset(Statements::SelectPagesById(templateId));
-    QStringList pageIds;
-    while (!pages->EOF_()) {
-        pageIds.append(FieldNumberText(*pages, "page_id"));
-        out.append(QString("%1/%2/%3:")
-                       .arg(FieldNumberText(*pages, "page_no"),
-                            FieldNumberText(*pages, "paper_direction"),
-                            FieldNumberText(*pages, "paper_size")));
-        pages->MoveNext();
-    }
-    pages->Close();
-    for (int i = 0; i < pageIds.size(); ++i) {
-        auto items = LayoutDatabase->OpenRecordset(Statements::SelectItemsOrdered(pageIds[i]));
-        while (!items->EOF_()) {
-            QStringList v{FieldText(*items, "moji")};
-            for (const char* c : {"p_size", "p_left", "p_right", "p_top", "p_col_count",
-                                  "p_row_count", "p_position"})
-                v.append(FieldNumberText(*items, c));
-            out[i] += " [" + v.join('|') + "]";
-            items->MoveNext();
+    for (const Page& page : pages) {
+        QString dump = QString("%1/%2/%3:").arg(page.pageNo).arg(page.direction).arg(page.size);
+        for (const TextItemTexts& item : Layout().Items(page.id)) {
+            QStringList v{item.text};
+            for (const QString& n : item.numbers)
+                v.append(n);
+            v.append(QString::number(item.align));
+            dump += " [" + v.join('|') + "]";
         }
+        out.append(dump);
     }
     return out;
 }
 
 // Template `id` named `name` with `pages` pages of `items` items each.
 void makeTemplate(AppFolderFixture& app, int id, const QString& name, int pages, int items) {
-    app.Exec(Statements::InsertTemplate(QString::number(id)));
-    app.Exec(Statements::UpdateTemplateName(name, QString::number(id)));
+    app.AddTemplate(QString::number(id));
+    app.NameTemplate(name, QString::number(id));
     for (int p = 1; p <= pages; ++p) {
-        const QString pageId = QString::number(NextId("page", "page_id"));
-        app.Exec(Statements::InsertPage(pageId, QString::number(id), QString::number(31 - p),
-                                        qint16(p % 2), qint16(p % 5)));
+        const QString pageId = QString::number(Layout().NextId("page", "page_id"));
+        app.AddPage(pageId, QString::number(id), QString::number(31 - p), qint16(p % 2),
+                    qint16(p % 5));
         for (int i = 1; i <= items; ++i)
-            app.Exec(Statements::InsertItem(QString::number(NextId("moji", "moji_id")), pageId,
-                                            QString("'%1' 御中 %2").arg(p).arg(i), "10.5",
-                                            "3.03030303030303", QString::number(20 + i), "35", "10",
-                                            "2", qint16(i % 3)));
+            app.AddItem(QString::number(Layout().NextId("moji", "moji_id")), pageId,
+                        QString("'%1' 御中 %2").arg(p).arg(i), "10.5", "3.03030303030303",
+                        QString::number(20 + i), "35", "10", "2", qint16(i % 3));
     }
 }
 
@@ -129,16 +120,17 @@ void TestTemplateDlg::deleteAnsweredNoThenYes() {
     TemplateMode = 3;
     Dialog d;
     MessageRecorder recorder;
-    recorder.answer = 7; // No
+    recorder.answer = QMessageBox::No;
     d.select(0);
     d.ok();
     QCOMPARE(recorder.texts(), QStringList{"O'Brien商事を削除してよろしいですか？\r"});
-    QCOMPARE(recorder.shown.first().style, 4096 + 4);
+    QCOMPARE(recorder.shown.first().buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(recorder.shown.first().defaultButton, QMessageBox::Yes);
     QCOMPARE(d.entries(), QStringList({"O'Brien商事", "納品書"}));
     QCOMPARE(app.Scalar("select count(*) as n from template"), 2);
     QCOMPARE(QApplication::focusWidget(), d.list());
 
-    recorder.answer = 6; // Yes
+    recorder.answer = QMessageBox::Yes;
     d.select(0);
     d.ok();
     QCOMPARE(d.entries(), QStringList({"納品書"}));
@@ -154,7 +146,7 @@ void TestTemplateDlg::deleteAnsweredNoThenYes() {
     recorder.shown.clear();
     d.ok();
     QCOMPARE(recorder.texts(), QStringList{"テンプレートが選択されていません。\r"});
-    QCOMPARE(recorder.shown.first().style, 4096);
+    QCOMPARE(recorder.shown.first().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(QApplication::focusWidget(), d.list());
 }
 
@@ -165,7 +157,7 @@ void TestTemplateDlg::firstDownSelectsTheFirstEntry() {
     TemplateMode = 3;
     Dialog d;
     MessageRecorder recorder;
-    recorder.answer = 6; // Yes
+    recorder.answer = QMessageBox::Yes;
     auto selected = [&] {
         const auto items = d.list()->selectedItems();
         return items.size() == 1 ? items.first()->text() : QString::number(items.size());
