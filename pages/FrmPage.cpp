@@ -10,6 +10,7 @@
 #include "items/FrmMoji.h"
 #include "layout/LayoutStore.h"
 #include "layout/PaperSizes.h"
+#include "pages/FrmPreview.h"
 #include "platform/SpreadGrid.h"
 #include "print/PrintEngine.h"
 
@@ -41,7 +42,7 @@ bool printTicked(const QString& text) {
 
 FrmPage::FrmPage(QWidget* parent) : Form(parent) {
     setWindowTitle(QStringLiteral("ページ設定"));
-    setFixedSize(TwipsSize(8805, 2490));
+    setFixedSize(TwipsSize(8805, 2940));
 
     LblTemplate = MakeLabel(this, "LblTemplate", QStringLiteral("テンプレート名"),
                             QRect(360, 240, 1335, 255));
@@ -76,11 +77,14 @@ FrmPage::FrmPage(QWidget* parent) : Form(parent) {
     CmdPrint = MakeButton(this, "CmdPrint", QStringLiteral("印刷"), QRect(7200, 600, 1335, 375));
     CmdOK = MakeButton(this, "CmdOK", QStringLiteral("登録"), QRect(7200, 1200, 1335, 375));
     CmdBack = MakeButton(this, "CmdBack", QStringLiteral("戻る"), QRect(7200, 1800, 1335, 375));
+    CmdPreview =
+        MakeButton(this, "CmdPreview", QStringLiteral("プレビュー"), QRect(7200, 2400, 1335, 375));
     vaSpread->setObjectName(QStringLiteral("vaSpread"));
     setTabOrder(TxtTemplate, vaSpread);
     setTabOrder(vaSpread, CmdPrint);
     setTabOrder(CmdPrint, CmdOK);
     setTabOrder(CmdOK, CmdBack);
+    setTabOrder(CmdBack, CmdPreview);
     TxtTemplate->setFocus(Qt::OtherFocusReason);
 
     WatchFocus(TxtTemplate, [this] { TxtTemplate_GotFocus(); }, {});
@@ -93,6 +97,7 @@ FrmPage::FrmPage(QWidget* parent) : Form(parent) {
     connect(CmdPrint, &QPushButton::clicked, this, [this] { CmdPrint_Click(); });
     connect(CmdOK, &QPushButton::clicked, this, [this] { CmdOK_Click(); });
     connect(CmdBack, &QPushButton::clicked, this, [this] { CmdBack_Click(); });
+    connect(CmdPreview, &QPushButton::clicked, this, [this] { CmdPreview_Click(); });
 }
 
 void FrmPage::Form_Load() {
@@ -167,6 +172,19 @@ void FrmPage::CmdPrint_Click() {
     Trap(Msg::GeneralFailure, [&] { PrintSheets(SheetsToPrint()); });
 }
 
+void FrmPage::CmdPreview_Click() {
+    Trap(Msg::GeneralFailure, [&] {
+        const SheetPlan plan = SheetsToPrint();
+        if (plan.isEmpty()) {
+            ShowNothingToPrint();
+            return;
+        }
+        // No page's form is at hand here: every sheet shows as white paper.
+        ExecModal(new FrmPreview(plan, TxtTemplate->text(),
+                                 [](const QString& /*pageId*/) { return QImage(); }));
+    });
+}
+
 SheetPlan FrmPage::SheetsToPrint() {
     vaSpread->CommitEditor();
     SheetPlan plan;
@@ -177,7 +195,7 @@ SheetPlan FrmPage::SheetsToPrint() {
         // The lists as shown, even where the row's changes are not saved yet.
         plan.append(Sheet{qint16(vaSpread->ListIndex(ColDirection, r)),
                           qint16(vaSpread->ListIndex(ColSize, r)),
-                          Layout().ItemsToPrint(pageIds_[r])});
+                          Layout().ItemsToPrint(pageIds_[r]), pageIds_[r]});
     }
     return plan;
 }

@@ -1,5 +1,6 @@
 // The page setup screen ("ページ設定"): a template's name and the grid of its
-// pages, from which the user saves, prints, and opens a page's text items.
+// pages, from which the user saves, prints or previews the print, and opens a
+// page's text items.
 #pragma once
 
 #include "common/Form.h"
@@ -37,6 +38,7 @@ private:
     void CmdPrint_Click();
     void CmdOK_Click();
     void CmdBack_Click();
+    void CmdPreview_Click();
 
     void FillPageGrid();
 
@@ -46,6 +48,7 @@ private:
     QPushButton* CmdPrint;
     QPushButton* CmdOK;
     QPushButton* CmdBack;
+    QPushButton* CmdPreview;
 
     // Slot r holds the id of the saved page in row r; slot 0 is unused.
     QString pageIds_[PageRowCount + 1];

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QTemporaryFile>
+#include <sys/stat.h>
 #include <vector>
 
 // A page's paper and orientation; `chosen` is false while the page has the
@@ -65,16 +66,19 @@ void Printer::SetOrientation(QPageLayout::Orientation orientation) {
     orientation_ = orientation;
 }
 
+QPageLayout Printer::OwnLayout() const {
+    if (destination_.IsPdfFile())
+        return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF());
+    if (doc_)
+        return doc_->paper->OwnLayout();
+    return PrinterPaper(DefaultPrinterName()).OwnLayout();
+}
+
 Printer::Layout Printer::currentLayout() const {
     Layout layout;
-    if (destination_.IsPdfFile()) {
-        layout.size = QPageSize(QPageSize::A4);
-        layout.orientation = QPageLayout::Portrait;
-    } else {
-        const QPageLayout own = doc_->paper->OwnLayout();
-        layout.size = own.pageSize();
-        layout.orientation = own.orientation();
-    }
+    const QPageLayout own = OwnLayout();
+    layout.size = own.pageSize();
+    layout.orientation = own.orientation();
     if (size_) {
         layout.size = *size_;
         layout.chosen = true;
@@ -148,6 +152,13 @@ void Printer::EndDoc() {
             finishRun(*run);
         if (destination_.IsPdfFile()) {
             QTemporaryFile& file = *doc_->runs.back()->file;
+            // The file gets the permissions of any new file of the user's,
+            // not the owner-only ones of a temporary file.
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            if (::chmod(QFile::encodeName(file.fileName()).constData(), 0666 & ~mask) != 0)
+                throw PrinterError(
+                    QStringLiteral("Cannot set the permissions of %1").arg(file.fileName()));
             try {
                 ReplaceFile(file.fileName(), destination_.PdfPath());
             } catch (const std::exception& e) {

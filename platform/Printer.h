@@ -60,6 +60,13 @@ public:
     // force from page to page and from one document to the next.
     void SetPageSize(const QPageSize& size);
     void SetOrientation(QPageLayout::Orientation orientation);
+    // What was set and is in force; nullopt while the destination's own is.
+    std::optional<QPageSize> PageSize() const { return size_; }
+    std::optional<QPageLayout::Orientation> Orientation() const { return orientation_; }
+    // The destination's own paper and orientation: the default printer's (it
+    // is asked when no document is open; throws when there is none), A4
+    // portrait for a PDF file.
+    QPageLayout OwnLayout() const;
 
     // Begins the next page, the first one beginning the document, on the
     // paper and orientation in force, and gives the painter that draws on it

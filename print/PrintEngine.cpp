@@ -2,13 +2,13 @@
 
 #include "common/Globals.h"
 #include "common/Messages.h"
-#include "layout/PaperSizes.h"
 #include "platform/Printer.h"
 #include "print/CalibrationSheet.h"
 #include "print/SheetRenderer.h"
 
 #include <QPainter>
 #include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -30,15 +30,12 @@ void setDestination(const PrintDestination& destination) {
         runPrinter() = std::make_unique<Printer>(destination);
 }
 
-// Sets what the sheet's codes name; a code outside the lists leaves the
-// printer's paper or orientation as it was.
-void setPaper(Printer& printer, const Sheet& sheet) {
-    if (sheet.direction == PaperDirections::Portrait)
-        printer.SetOrientation(QPageLayout::Portrait);
-    else if (sheet.direction == PaperDirections::Landscape)
-        printer.SetOrientation(QPageLayout::Landscape);
-    if (const PaperSize* size = PaperSizes::Find(sheet.size))
-        printer.SetPageSize(QPageSize(size->pageSizeId));
+// Sets what the program chose for the sheet; the rest stays the destination's own.
+void setPaper(Printer& printer, const SheetPaper& paper) {
+    if (paper.orientation)
+        printer.SetOrientation(*paper.orientation);
+    if (paper.size)
+        printer.SetPageSize(*paper.size);
 }
 
 // Draws one document on the run's printer with `drawPages` and hands it to
@@ -72,15 +69,35 @@ void SetPrinterDefaults() {
     printerOfTheRun().SetCopies(1);
 }
 
+SheetPaper PaperInForce() {
+    const Printer& printer = printerOfTheRun();
+    return SheetPaper{printer.PageSize(), printer.Orientation()};
+}
+
+QPageLayout OwnPaper() {
+    return printerOfTheRun().OwnLayout();
+}
+
+void ShowNothingToPrint() {
+    ShowMessage(QStringLiteral("印刷対象ページ"), QString(), Msg::NotSelected);
+}
+
 void PrintSheets(const SheetPlan& plan) {
+    PrintSheets(plan, ResolvePapers(plan, PaperInForce()));
+}
+
+void PrintSheets(const SheetPlan& plan, const QList<SheetPaper>& papers) {
     SetPrinterDefaults();
     if (plan.isEmpty()) {
-        ShowMessage(QStringLiteral("印刷対象ページ"), QString(), Msg::NotSelected);
+        ShowNothingToPrint();
         return;
     }
+    if (papers.size() != plan.size())
+        throw std::invalid_argument("A paper for every sheet");
     printDocument([&](Printer& printer) {
-        for (const Sheet& sheet : plan) {
-            setPaper(printer, sheet);
+        for (qsizetype i = 0; i < plan.size(); ++i) {
+            const Sheet& sheet = plan[i];
+            setPaper(printer, papers[i]);
             QPainter& painter = printer.BeginPage();
             SheetRenderer(painter, printer.Origin(), QPointF(OffsetLeft, OffsetTop)).Draw(sheet);
         }

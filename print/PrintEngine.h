@@ -3,6 +3,7 @@
 // onto the run's printer: the system's default printer or a PDF file.
 #pragma once
 
+#include "print/SheetPaper.h"
 #include "print/SheetPlan.h"
 
 #include <QPointF>
@@ -29,6 +30,17 @@ void SetPrinterDefaults();
 // throws and nothing reaches the printer. With no sheet to print it says so
 // and prints nothing.
 void PrintSheets(const SheetPlan& plan);
+// The same with each sheet's paper resolved beforehand (ResolvePapers), as a
+// preview showed them.
+void PrintSheets(const SheetPlan& plan, const QList<SheetPaper>& papers);
+// "印刷対象ページが選択されていません。": there is no sheet to print.
+void ShowNothingToPrint();
+
+// What the run's printer has in force before the next command's first sheet.
+SheetPaper PaperInForce();
+// The run's destination's own paper: the default printer's (throws when
+// there is none), A4 portrait for a PDF file.
+QPageLayout OwnPaper();
 
 // Prints one calibration sheet on A4 portrait as one document, moved by
 // `offsets` (left and top, millimetres) instead of the registered ones. A

@@ -1,11 +1,12 @@
 // What one print command prints: the sheets in order, each with the paper
 // size and direction of its page and the page's text items, all read before
-// anything is drawn.
+// anything is drawn, and the page it comes from (whose form the preview shows).
 #pragma once
 
 #include "layout/TextItem.h"
 
 #include <QList>
+#include <QString>
 #include <QtGlobal>
 
 struct Sheet {
@@ -14,6 +15,7 @@ struct Sheet {
     qint16 direction = -1;
     qint16 size = -1;
     QList<TextItem> items;
+    QString pageId = {}; // empty: no saved page (no form)
 };
 
 using SheetPlan = QList<Sheet>;

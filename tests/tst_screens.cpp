@@ -101,7 +101,7 @@ QList<ScreenTable> Tables() {
     t.append(
         {"FrmPage",
          "ページ設定",
-         {8805, 2490},
+         {8805, 2940},
          [] { return new FrmPage; },
          {
              {"LblTemplate", "QLabel", "", 360, 240, 1335, 255, "テンプレート名", Face, None, 0},
@@ -111,6 +111,7 @@ QList<ScreenTable> Tables() {
              {"CmdPrint", "QPushButton", "", 7200, 600, 1335, 375, "印刷", Face, 2, 0},
              {"CmdOK", "QPushButton", "", 7200, 1200, 1335, 375, "登録", Face, 3, 0},
              {"CmdBack", "QPushButton", "", 7200, 1800, 1335, 375, "戻る", Face, 4, 0},
+             {"CmdPreview", "QPushButton", "", 7200, 2400, 1335, 375, "プレビュー", Face, 5, 0},
          }});
     // The item grid covers the display: its layout follows the display's size.
     const QRect display = QGuiApplication::primaryScreen()->geometry();
