@@ -201,7 +201,7 @@ int main(int argc, char** argv) {
     SetMessageBoxResponder([](const MessageBoxRequest& r) {
         std::fprintf(stderr, "message: %s\n", qPrintable(r.text));
         ++messages;
-        return 1;
+        return r.defaultButton;
     });
     const QString delivered =
         DeliveredDatabase(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString());
