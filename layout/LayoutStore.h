@@ -30,17 +30,17 @@ public:
     // A new template with an empty name; returns its id.
     QString CreateTemplate();
     QString TemplateName(const QString& templateId);
-    // A copy of the template, its pages (at most 30) and their items under
-    // new ids; returns the new template's id.
+    // A copy of the template, its pages (at most 30), their items and their
+    // forms under new ids; returns the new template's id.
     QString CopyTemplate(const QString& templateId);
-    // The template with its pages and their items.
+    // The template with its pages, their items and their forms.
     void DeleteTemplate(const QString& templateId);
 
     // The template's pages by page number.
     QList<Page> Pages(const QString& templateId);
     // Saves the name and the page rows: a row with a number and an id updates
     // its page, one with a number only becomes a new page, one with an id
-    // only deletes its page (and its items); an empty row is skipped.
+    // only deletes its page (and its items and form); an empty row is skipped.
     void SaveTemplate(const QString& templateId, const QString& name, const QList<Page>& rows);
 
     // A page's items as printing takes them, in the order the database returns them.
