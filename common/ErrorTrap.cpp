@@ -5,7 +5,7 @@
 
 Transaction::Transaction(Workspace* workspace) : workspace_(workspace) {
     if (!workspace_)
-        throw DatabaseError(QStringLiteral("The layout database is not open"));
+        throw DatabaseError(QStringLiteral("レイアウトのデータベースが開いていません"));
     workspace_->BeginTrans();
     open_ = true;
 }
@@ -25,10 +25,18 @@ void Transaction::Commit() {
     open_ = false;
 }
 
-void ReportTrapped(const QString& message, const char* /*cause*/) {
+QString CauseText(const std::exception& failure) {
+    // Failures carry their cause as UTF-8.
+    const QString what = QString::fromUtf8(failure.what());
+    if (dynamic_cast<const DatabaseError*>(&failure))
+        return QStringLiteral("データベースの処理に失敗しました: ") + what;
+    return what;
+}
+
+void ReportTrapped(const QString& message, const QString& cause) {
     // A failure while showing the message has nowhere further to go.
     try {
-        ShowMessage(QString(), QString(), message);
+        ShowMessage(QString(), QString(), message, cause);
     } catch (...) {
     }
 }

@@ -21,8 +21,14 @@ private:
     bool open_ = false;
 };
 
-// Shows `message` for a failure that reached the trap. Nothing is logged.
-void ReportTrapped(const QString& message, const char* cause);
+// The cause of a failure as the user reads it in the message's details: a
+// database refusal led in by what failed, then the engine's own words; any
+// other failure as it was phrased where it happened.
+QString CauseText(const std::exception& failure);
+
+// Shows `message` for a failure that reached the trap, with `cause` as its
+// details. Nothing is logged.
+void ReportTrapped(const QString& message, const QString& cause);
 
 // Runs `body` inside the trap; returns true when it finished without failure.
 template <class Body> bool Trap(const QString& message, Body&& body) {
@@ -30,9 +36,9 @@ template <class Body> bool Trap(const QString& message, Body&& body) {
         body();
         return true;
     } catch (const std::exception& e) {
-        ReportTrapped(message, e.what());
+        ReportTrapped(message, CauseText(e));
     } catch (...) {
-        ReportTrapped(message, "unknown failure");
+        ReportTrapped(message, QStringLiteral("原因のわからない異常です。"));
     }
     return false;
 }

@@ -10,7 +10,15 @@
 #include <QPointer>
 #include <QScreen>
 
-bool CheckNumericInput(QLineEdit* box) {
+QString FieldRule(const QString& field, const QString& allowed) {
+    return field + QStringLiteral(": ") + allowed;
+}
+
+QString NumberAllowed(const QString& example) {
+    return QStringLiteral("数値（例 %1）").arg(example);
+}
+
+bool CheckNumericInput(QLineEdit* box, const QString& rule) {
     if (box->text().isEmpty()) {
         box->setText(QStringLiteral("0"));
         return true;
@@ -18,9 +26,9 @@ bool CheckNumericInput(QLineEdit* box) {
     if (IsNumber(box->text()))
         return true;
     QPointer<QLineEdit> guard(box);
-    RunRefusal([guard] {
+    RunRefusal([guard, rule] {
         Trap(Msg::GeneralFailure, [&] {
-            ShowMessage(QString(), QString(), Msg::BadInput);
+            ShowMessage(QString(), QString(), Msg::BadInput, rule);
             if (guard)
                 guard->setFocus(Qt::OtherFocusReason);
         });

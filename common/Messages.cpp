@@ -51,7 +51,8 @@ qint16 AnswerOf(Button button) {
 
 } // namespace
 
-qint16 ShowMessage(const QString& prefix, const QString& suffix, const QString& coded) {
+qint16 ShowMessage(const QString& prefix, const QString& suffix, const QString& coded,
+                   const QString& detail) {
     const QList<Button> order = ButtonsOf(coded.size() > 0 ? coded[0] : QChar());
     const QChar defaultDigit = coded.size() > 2 ? coded[2] : QChar();
     const int defaultIndex =
@@ -65,5 +66,6 @@ qint16 ShowMessage(const QString& prefix, const QString& suffix, const QString& 
         request.buttons |= b;
     request.defaultButton = order.value(defaultIndex, order.first());
     request.icon = QMessageBox::NoIcon; // whatever kind the second digit names
+    request.detail = detail;
     return AnswerOf(MsgBox(request));
 }

@@ -28,5 +28,7 @@ inline constexpr qint16 IdOk = 1, IdCancel = 2, IdAbort = 3, IdRetry = 4, IdIgno
                         IdNo = 7;
 
 // Shows prefix + body (at most 100 characters) + carriage return + suffix,
-// titled with the application's title; returns the button pressed.
-qint16 ShowMessage(const QString& prefix, const QString& suffix, const QString& coded);
+// titled with the application's title; returns the button pressed. `detail`,
+// when given, says why: the box shows it in its details part.
+qint16 ShowMessage(const QString& prefix, const QString& suffix, const QString& coded,
+                   const QString& detail = QString());

@@ -39,7 +39,7 @@ bool IsNumber(const QString& text) {
 double TextToDouble(const QString& text) {
     double v = 0;
     if (!parse(text, &v))
-        throw ConversionError("Type mismatch: '" + text.toStdString() + "' is not a number");
+        throw ConversionError("数値ではありません: '" + text.toStdString() + "'");
     return v;
 }
 
@@ -50,7 +50,8 @@ qint16 DoubleToInt16(double value) {
     const double r = std::nearbyint(value);
     std::fesetround(saved);
     if (!(r >= -32768.0 && r <= 32767.0))
-        throw ConversionError("Overflow: " + std::to_string(value) + " does not fit 16 bits");
+        throw ConversionError("-32768～32767 の整数になりません: " +
+                              DoubleToText(value).toStdString());
     return qint16(r);
 }
 
@@ -69,6 +70,6 @@ QString DoubleToText(double value) {
 
 QString NumericLiteral(const QString& typed) {
     if (!parse(typed, nullptr))
-        throw ConversionError("Not a number: '" + typed.toStdString() + "'");
+        throw ConversionError("数値ではありません: '" + typed.toStdString() + "'");
     return stripBlanks(typed);
 }

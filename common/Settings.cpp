@@ -43,13 +43,17 @@ QString ReadSetting(const QString& section, const QString& key) {
     const int n = GetPrivateProfileString(section, key, value, settingsPath());
     if (n > 0)
         return value.left(n);
-    ShowMessage(QString(), QString(), Msg::SettingsReadFailed);
+    ShowMessage(QString(), QString(), Msg::SettingsReadFailed,
+                QStringLiteral("[%1] の %2 を読めません（ファイルがないか、値が空です）: %3")
+                    .arg(section, key, settingsPath()));
     return QString();
 }
 
 void WriteSetting(const QString& section, const QString& key, const QString& value) {
     if (!WritePrivateProfileString(section, key, value, settingsPath()))
-        ShowMessage(QString(), QString(), Msg::SettingsWriteFailed);
+        ShowMessage(
+            QString(), QString(), Msg::SettingsWriteFailed,
+            QStringLiteral("[%1] の %2 を書き込めません: %3").arg(section, key, settingsPath()));
 }
 
 void LoadSettings() {

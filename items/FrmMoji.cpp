@@ -2,7 +2,9 @@
 
 #include "common/Controls.h"
 #include "common/ErrorTrap.h"
+#include "common/InputHelpers.h"
 #include "common/Messages.h"
+#include "common/Numbers.h"
 #include "common/Twips.h"
 #include "items/FrmScanTate.h"
 #include "items/FrmScanYoko.h"
@@ -207,9 +209,18 @@ void FrmMoji::CmdOK_Click() {
                 continue;
             TextItemTexts item;
             item.text = text;
-            // A blank number cell is no literal: the save fails as a whole.
-            for (const NumberColumn& n : NumberColumns)
+            // A blank number cell is no literal: the save fails as a whole,
+            // naming the row and the column.
+            for (const NumberColumn& n : NumberColumns) {
                 item.numbers[n.number] = NumberToSave(n.col, r);
+                if (!IsNumber(item.numbers[n.number]))
+                    throw ConversionError(
+                        FieldRule(QStringLiteral("%1行目の%2")
+                                      .arg(r)
+                                      .arg(vaSpread->horizontalHeaderItem(n.col - 1)->text()),
+                                  QStringLiteral("数値（空欄は不可）"))
+                            .toStdString());
+            }
             item.align = qint16(vaSpread->ListIndex(ColAlign, r));
             items.append(item);
         }

@@ -119,8 +119,21 @@ void FrmScanDlg::CmdOK_Click() {
         item.numbers[T::ColCount] = TxtCol->text();
         item.numbers[T::RowCount] = TxtRow->text();
         item.align = qint16(CmbAlign->currentIndex());
-        // A number box that holds no plain number fails here, before anything
-        // is stored; the dialog stays open with what was typed.
+        // A number box that holds no plain number fails here, naming the box,
+        // before anything is stored; the dialog stays open with what was typed.
+        const struct {
+            const QLabel* label;
+            const QLineEdit* box;
+            const char* example;
+        } numbers[] = {{LblLeft, TxtLeft, "25.5"}, {LblRight, TxtRight, "120"},
+                       {LblTop, TxtTop, "40"},     {LblFont, TxtFont, "10.5"},
+                       {LblCol, TxtCol, "20"},     {LblRow, TxtRow, "1"}};
+        for (const auto& n : numbers) {
+            if (!IsNumber(n.box->text()))
+                throw ConversionError(
+                    FieldRule(n.label->text(), NumberAllowed(QString::fromLatin1(n.example)))
+                        .toStdString());
+        }
         const QString id = Layout().InsertItem(pageId_, item);
         Unload();
         // The grid underneath shows the new item below its last filled row;

@@ -67,8 +67,9 @@ public:
         const auto restore = qScopeGuard([limit] { QImageReader::setAllocationLimit(limit); });
         QImage picture = reader.read();
         if (picture.isNull())
-            throw std::runtime_error("Invalid picture: " + file.toStdString() + ": " +
-                                     reader.errorString().toStdString());
+            throw std::runtime_error(QStringLiteral("画像を読み込めません: %1: %2")
+                                         .arg(file, reader.errorString())
+                                         .toStdString());
         picture_ = std::move(picture);
         update();
     }

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QPushButton>
 
 namespace {
 
@@ -59,7 +60,23 @@ QMessageBox::StandardButton MsgBox(const MessageBoxRequest& request) {
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    if (!request.detail.isEmpty()) {
+        // Qt adds its own button that shows and hides the details; it is
+        // never the default and never the escape answer.
+        QString detail = request.detail;
+        detail.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+        box.setDetailedText(detail);
+    }
     box.setDefaultButton(request.defaultButton);
+    // Showing or hiding the details gives the focus back to the default
+    // button, so Enter still answers with it.
+    for (QAbstractButton* b : box.buttons()) {
+        if (box.buttonRole(b) == QMessageBox::ActionRole)
+            QObject::connect(b, &QAbstractButton::clicked, &box, [&box] {
+                if (QPushButton* def = box.defaultButton())
+                    def->setFocus(Qt::OtherFocusReason);
+            });
+    }
     if (escape != QMessageBox::NoButton)
         box.setEscapeButton(escape);
     else

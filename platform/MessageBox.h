@@ -13,6 +13,9 @@ struct MessageBoxRequest {
     // One of `buttons`: Enter presses it, and it has the focus first.
     QMessageBox::StandardButton defaultButton = QMessageBox::Ok;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
+    // Why the message came, shown in the box's details part (hidden until
+    // asked for); empty: the box has no details part.
+    QString detail;
 };
 
 // What Esc and the close box answer on a box with these buttons: Cancel where
@@ -21,7 +24,9 @@ struct MessageBoxRequest {
 QMessageBox::StandardButton EscapeAnswer(QMessageBox::StandardButtons buttons);
 
 // Shows the box modally in front of the program's windows and returns the
-// button pressed. A carriage return in the text is a line break.
+// button pressed. A carriage return in the text is a line break. The button
+// that shows the details answers nothing: Esc, Enter and the close box do
+// what they do on the same box without details.
 QMessageBox::StandardButton MsgBox(const MessageBoxRequest& request);
 
 // Tests install a responder that sees the request and answers for the user.

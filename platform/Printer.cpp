@@ -46,19 +46,19 @@ Printer::~Printer() {
 
 void Printer::SetDestination(const PrintDestination& destination) {
     if (doc_)
-        throw PrinterError(QStringLiteral("The destination cannot change within a document"));
+        throw PrinterError(QStringLiteral("印刷の途中で印刷先は変えられません"));
     destination_ = destination;
 }
 
 void Printer::SetCopies(int copies) {
     if (copies < 1 || copies > 999)
-        throw PrinterError(QStringLiteral("Invalid number of copies: %1").arg(copies));
+        throw PrinterError(QStringLiteral("部数が正しくありません: %1").arg(copies));
     copies_ = copies;
 }
 
 void Printer::SetPageSize(const QPageSize& size) {
     if (!size.isValid())
-        throw PrinterError(QStringLiteral("Invalid paper size"));
+        throw PrinterError(QStringLiteral("用紙の大きさが正しくありません"));
     size_ = size;
 }
 
@@ -104,7 +104,7 @@ QPainter& Printer::BeginPage() {
         // One PDF file takes every layout, page by page.
         run->writer->setPageLayout(layout.pageLayout());
         if (!run->writer->newPage())
-            throw PrinterError(QStringLiteral("Cannot start a new page"));
+            throw PrinterError(QStringLiteral("次の用紙を始められません"));
     } else {
         if (run)
             finishRun(*run);
@@ -116,14 +116,14 @@ QPainter& Printer::BeginPage() {
                     : QDir::temp().filePath(QStringLiteral("vesk-print-XXXXXX.pdf"));
         next->file = std::make_unique<QTemporaryFile>(pattern);
         if (!next->file->open())
-            throw PrinterError(QStringLiteral("Cannot write %1: %2")
+            throw PrinterError(QStringLiteral("ファイルに書き込めません: %1: %2")
                                    .arg(next->file->fileName(), next->file->errorString()));
         next->writer = std::make_unique<QPdfWriter>(next->file.get());
         next->writer->setResolution(Resolution);
         next->writer->setCreator(QStringLiteral("VESK"));
         next->writer->setPageLayout(layout.pageLayout());
         if (!next->painter.begin(next->writer.get()))
-            throw PrinterError(QStringLiteral("Cannot begin drawing the sheets"));
+            throw PrinterError(QStringLiteral("用紙の描画を始められません"));
         doc_->runs.push_back(std::move(next));
     }
     origin_ = QPointF();
@@ -136,10 +136,10 @@ QPainter& Printer::BeginPage() {
 
 void Printer::finishRun(Run& run) {
     if (run.painter.isActive() && !run.painter.end())
-        throw PrinterError(QStringLiteral("Cannot finish drawing the sheets"));
+        throw PrinterError(QStringLiteral("用紙の描画を終えられません"));
     const bool flushed = !run.file->isOpen() || run.file->flush();
     if (!flushed || run.file->error() != QFileDevice::NoError)
-        throw PrinterError(QStringLiteral("Cannot write %1: %2")
+        throw PrinterError(QStringLiteral("ファイルに書き込めません: %1: %2")
                                .arg(run.file->fileName(), run.file->errorString()));
     run.file->close();
 }
@@ -147,7 +147,7 @@ void Printer::finishRun(Run& run) {
 void Printer::EndDoc() {
     try {
         if (!doc_)
-            throw PrinterError(QStringLiteral("A document without pages"));
+            throw PrinterError(QStringLiteral("印刷する用紙がありません"));
         for (const auto& run : doc_->runs)
             finishRun(*run);
         if (destination_.IsPdfFile()) {
@@ -162,7 +162,7 @@ void Printer::EndDoc() {
             try {
                 ReplaceFile(file.fileName(), destination_.PdfPath());
             } catch (const std::exception& e) {
-                throw PrinterError(QString::fromLocal8Bit(e.what()));
+                throw PrinterError(QString::fromUtf8(e.what()));
             }
             file.setAutoRemove(false);
         } else {

@@ -45,7 +45,7 @@ int createHeldJob(const QByteArray& printer, const PrintJob& job) {
         cupsCreateJob(CUPS_HTTP_DEFAULT, printer.constData(), job.title.toUtf8().constData(),
                       options.count(), options.options());
     if (id <= 0)
-        throw PrinterError(QStringLiteral("CUPS refused a job on %1: %2")
+        throw PrinterError(QStringLiteral("プリンター %1 が印刷を受け付けませんでした: %2")
                                .arg(QString::fromUtf8(printer), cupsMessage()));
     return id;
 }
@@ -53,12 +53,14 @@ int createHeldJob(const QByteArray& printer, const PrintJob& job) {
 void sendDocument(const QByteArray& printer, int jobId, const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw PrinterError(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
+        throw PrinterError(
+            QStringLiteral("ファイルを読めません: %1: %2").arg(path, file.errorString()));
     if (cupsStartDocument(CUPS_HTTP_DEFAULT, printer.constData(), jobId, "sheets.pdf",
                           CUPS_FORMAT_PDF, 1) != HTTP_STATUS_CONTINUE)
-        throw PrinterError(QStringLiteral("CUPS refused the document of job %1: %2")
-                               .arg(jobId)
-                               .arg(cupsMessage()));
+        throw PrinterError(
+            QStringLiteral("印刷ジョブ %1 の用紙データを CUPS が受け付けませんでした: %2")
+                .arg(jobId)
+                .arg(cupsMessage()));
     bool written = true;
     QByteArray chunk;
     while (written && !(chunk = file.read(64 * 1024)).isEmpty())
@@ -68,9 +70,10 @@ void sendDocument(const QByteArray& printer, int jobId, const QString& path) {
     // The request is closed in every case, so the connection stays usable.
     const ipp_status_t status = cupsFinishDocument(CUPS_HTTP_DEFAULT, printer.constData());
     if (!written || !readAll || cupsFailed(status))
-        throw PrinterError(QStringLiteral("The document of job %1 did not reach CUPS: %2")
-                               .arg(jobId)
-                               .arg(readAll ? cupsMessage() : file.errorString()));
+        throw PrinterError(
+            QStringLiteral("印刷ジョブ %1 の用紙データが CUPS に届きませんでした: %2")
+                .arg(jobId)
+                .arg(readAll ? cupsMessage() : file.errorString()));
 }
 
 void releaseJob(int jobId) {
@@ -81,8 +84,9 @@ void releaseJob(int jobId) {
                  cupsUser());
     ippDelete(cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/jobs/"));
     if (cupsFailed(cupsLastError()))
-        throw PrinterError(
-            QStringLiteral("CUPS did not release job %1: %2").arg(jobId).arg(cupsMessage()));
+        throw PrinterError(QStringLiteral("CUPS が印刷ジョブ %1 を開始しませんでした: %2")
+                               .arg(jobId)
+                               .arg(cupsMessage()));
 }
 
 } // namespace
@@ -90,7 +94,7 @@ void releaseJob(int jobId) {
 QString DefaultPrinterName() {
     cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr);
     if (!dest)
-        throw PrinterError(QStringLiteral("There is no default printer: %1").arg(cupsMessage()));
+        throw PrinterError(QStringLiteral("既定のプリンターがありません: %1").arg(cupsMessage()));
     const QString name = QString::fromUtf8(dest->name);
     cupsFreeDests(1, dest);
     return name;
@@ -101,7 +105,7 @@ QString MediaName(const QPageSize& paper) {
     const QSizeF mm = paper.size(QPageSize::Millimeter);
     const pwg_media_t* media = pwgMediaForSize(qRound(mm.width() * 100), qRound(mm.height() * 100));
     if (!media || !media->pwg)
-        throw PrinterError(QStringLiteral("CUPS has no name for paper %1").arg(paper.name()));
+        throw PrinterError(QStringLiteral("CUPS が知らない用紙の大きさです: %1").arg(paper.name()));
     return QString::fromLatin1(media->pwg);
 }
 
@@ -110,8 +114,7 @@ PrinterPaper::PrinterPaper(const QString& printerName)
     printer_->setPrinterName(printerName);
     if (!printer_->isValid() || printer_->outputFormat() != QPrinter::NativeFormat ||
         printer_->printerName() != printerName)
-        throw PrinterError(
-            QStringLiteral("The print system does not know printer %1").arg(printerName));
+        throw PrinterError(QStringLiteral("プリンター %1 が見つかりません").arg(printerName));
     own_ = printer_->pageLayout();
 }
 

@@ -85,6 +85,27 @@ QWidget* FrmGosaEntry::ControlOf(const Setting& setting) const {
     throw std::logic_error(std::string("no control for the setting ") + setting.key);
 }
 
+QString FrmGosaEntry::RuleOf(const QLineEdit* box) const {
+    const struct {
+        const QLineEdit* box;
+        const QLabel* label;
+        const char* example;
+    } rules[] = {{TxtLeft, LblLeft, "-1.5"},
+                 {TxtTop, LblTop, "-1.5"},
+                 {TxtFont, LblFont, "10.5"},
+                 {TxtCol, LblCol, "20"},
+                 {TxtRow, LblRow, "1"}};
+    for (const auto& r : rules) {
+        if (r.box == box)
+            return FieldRule(r.label->text(), NumberAllowed(QString::fromLatin1(r.example)));
+    }
+    throw std::logic_error("no label for the box " + box->objectName().toStdString());
+}
+
+bool FrmGosaEntry::CheckBox(QLineEdit* box) {
+    return CheckNumericInput(box, RuleOf(box));
+}
+
 void FrmGosaEntry::Form_Load() {
     Trap(Msg::GeneralFailure, [&] {
         for (const Setting& setting : SettingKeys()) {
@@ -106,7 +127,7 @@ void FrmGosaEntry::TxtLeft_GotFocus() {
 }
 
 void FrmGosaEntry::TxtLeft_LostFocus() {
-    Trap(Msg::GeneralFailure, [&] { CheckNumericInput(TxtLeft); });
+    Trap(Msg::GeneralFailure, [&] { CheckBox(TxtLeft); });
 }
 
 void FrmGosaEntry::TxtTop_GotFocus() {
@@ -114,7 +135,7 @@ void FrmGosaEntry::TxtTop_GotFocus() {
 }
 
 void FrmGosaEntry::TxtTop_LostFocus() {
-    Trap(Msg::GeneralFailure, [&] { CheckNumericInput(TxtTop); });
+    Trap(Msg::GeneralFailure, [&] { CheckBox(TxtTop); });
 }
 
 void FrmGosaEntry::TxtFont_GotFocus() {
@@ -122,7 +143,7 @@ void FrmGosaEntry::TxtFont_GotFocus() {
 }
 
 void FrmGosaEntry::TxtFont_LostFocus() {
-    Trap(Msg::GeneralFailure, [&] { CheckNumericInput(TxtFont); });
+    Trap(Msg::GeneralFailure, [&] { CheckBox(TxtFont); });
 }
 
 void FrmGosaEntry::TxtCol_GotFocus() {
@@ -130,7 +151,7 @@ void FrmGosaEntry::TxtCol_GotFocus() {
 }
 
 void FrmGosaEntry::TxtCol_LostFocus() {
-    Trap(Msg::GeneralFailure, [&] { CheckNumericInput(TxtCol); });
+    Trap(Msg::GeneralFailure, [&] { CheckBox(TxtCol); });
 }
 
 void FrmGosaEntry::TxtRow_GotFocus() {
@@ -138,7 +159,7 @@ void FrmGosaEntry::TxtRow_GotFocus() {
 }
 
 void FrmGosaEntry::TxtRow_LostFocus() {
-    Trap(Msg::GeneralFailure, [&] { CheckNumericInput(TxtRow); });
+    Trap(Msg::GeneralFailure, [&] { CheckBox(TxtRow); });
 }
 
 void FrmGosaEntry::CmdEntry_Click() {
@@ -147,7 +168,12 @@ void FrmGosaEntry::CmdEntry_Click() {
             QWidget* control = ControlOf(setting);
             if (auto* list = qobject_cast<QComboBox*>(control))
                 return QString::number(list->currentIndex());
-            return static_cast<QLineEdit*>(control)->text();
+            // A box that holds no number fails the registration where it
+            // would fail being converted, naming the box.
+            const auto* box = static_cast<QLineEdit*>(control);
+            if (!IsNumber(box->text()))
+                throw ConversionError(RuleOf(box).toStdString());
+            return box->text();
         });
         Unload();
     });
@@ -161,7 +187,7 @@ void FrmGosaEntry::CmdCalibrate_Click() {
     Trap(Msg::GeneralFailure, [&] {
         // The offsets as typed, checked as leaving their boxes checks them:
         // a text that is not a number is refused there and nothing is printed.
-        if (!CheckNumericInput(TxtLeft) || !CheckNumericInput(TxtTop))
+        if (!CheckBox(TxtLeft) || !CheckBox(TxtTop))
             return;
         PrintCalibrationSheet(QPointF(TextToDouble(TxtLeft->text()), TextToDouble(TxtTop->text())));
     });

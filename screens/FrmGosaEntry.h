@@ -29,6 +29,11 @@ private:
 
     // The control that shows and edits each setting; every setting has one.
     QWidget* ControlOf(const Setting& setting) const;
+    // What a refusal of a number box says of it: the box's label and what it
+    // takes.
+    QString RuleOf(const QLineEdit* box) const;
+    // Accepts the number in `box` as leaving it does, or refuses it naming it.
+    bool CheckBox(QLineEdit* box);
 
     void TxtLeft_GotFocus();
     void TxtLeft_LostFocus();

@@ -8,6 +8,7 @@
 
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTextEdit>
 #include <QTimer>
 #include <QtTest>
 #include <algorithm>
@@ -38,6 +39,8 @@ private slots:
     void realMessageBox_data();
     void realMessageBox();
     void charactersAreGraphemes();
+    void realMessageBoxWithDetails_data();
+    void realMessageBoxWithDetails();
 };
 
 void TestCommon::textToDouble_data() {
@@ -224,6 +227,80 @@ void TestCommon::charactersAreGraphemes() {
     QCOMPARE(SplitCharacters(text, 3),
              QStringList({QStringLiteral("𠮷葛\U000E0100か\u3099"), QStringLiteral("x")}));
     QCOMPARE(LeftCharacters(text, 2), QStringLiteral("𠮷葛\U000E0100"));
+}
+
+// A box with details: they are hidden until asked for and then show the
+// detail as given; the buttons, the default and what Esc, Enter and the
+// close box answer are those of the same box without details.
+void TestCommon::realMessageBoxWithDetails_data() {
+    QTest::addColumn<QString>("digits");
+    QTest::addColumn<bool>("openDetails"); // pressed the details button first
+    QTest::addColumn<QString>("action");   // Enter, Esc or close
+    QTest::addColumn<int>("result");       // 0: the box stays open
+    QTest::newRow("OK, details, Enter") << "020" << true << "Enter" << 1;
+    QTest::newRow("OK, details, Esc") << "020" << true << "Esc" << 1;
+    QTest::newRow("OK Cancel, Esc") << "100" << false << "Esc" << 2;
+    QTest::newRow("OK Cancel, second default, details, Enter") << "101" << true << "Enter" << 2;
+    QTest::newRow("Yes No, details, close") << "410" << true << "close" << 7;
+    QTest::newRow("Abort Retry Ignore, details, Esc") << "200" << true << "Esc" << 0;
+    QTest::newRow("Abort Retry Ignore, close") << "200" << false << "close" << 0;
+}
+
+void TestCommon::realMessageBoxWithDetails() {
+    QFETCH(QString, digits);
+    QFETCH(bool, openDetails);
+    QFETCH(QString, action);
+    QFETCH(int, result);
+    RealMessageBox real;
+    const QString detail = QStringLiteral("既定のプリンターがありません: No default destination.");
+    QString shownText, detailText, detailsButtonText, defaultText;
+    bool hiddenFirst = false, shownAfter = false, defaultHasFocus = false, stayed = false;
+    QTimer drive;
+    connect(&drive, &QTimer::timeout, this, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        drive.stop();
+        shownText = box->text();
+        detailText = box->detailedText();
+        auto* details = box->findChild<QTextEdit*>();
+        hiddenFirst = details && !details->isVisible();
+        if (QPushButton* def = box->defaultButton()) {
+            defaultText = def->text();
+            defaultHasFocus = box->focusWidget() == static_cast<QWidget*>(def);
+        }
+        for (QAbstractButton* b : box->buttons())
+            if (box->buttonRole(b) == QMessageBox::ActionRole) {
+                detailsButtonText = b->text();
+                if (openDetails)
+                    QTest::mouseClick(b, Qt::LeftButton);
+            }
+        shownAfter = details && details->isVisible() && details->toPlainText() == detail;
+        QWidget* focus = box->focusWidget() ? box->focusWidget() : box;
+        if (action == "Enter")
+            QTest::keyClick(focus, Qt::Key_Return);
+        else if (action == "Esc")
+            QTest::keyClick(focus, Qt::Key_Escape);
+        else
+            box->close();
+        stayed = box->isVisible();
+        // A box that took no answer is ended by Abort (or its default, so
+        // that a failure does not leave it waiting).
+        if (stayed)
+            (box->button(QMessageBox::Abort) ? box->button(QMessageBox::Abort)
+                                             : box->defaultButton())
+                ->click();
+    });
+    drive.start(10);
+    const qint16 answer = ShowMessage(QString(), QString(), digits + "一行目\r二行目", detail);
+    QCOMPARE(shownText, QString("一行目\n二行目"));
+    QCOMPARE(detailText, detail);
+    QVERIFY(hiddenFirst);
+    QVERIFY(!detailsButtonText.isEmpty());
+    QCOMPARE(shownAfter, openDetails);
+    QVERIFY2(defaultHasFocus, qPrintable(defaultText));
+    QCOMPARE(stayed, result == 0);
+    QCOMPARE(int(answer), result ? result : 3);
 }
 
 QTEST_MAIN(TestCommon)
