@@ -149,7 +149,6 @@ private:
         if (items_.isEmpty())
             return;
         painter.save();
-        painter.setRenderHint(QPainter::Antialiasing);
         // The renderer counts millimetres at the device's resolution: scale
         // that to the area, which spans the sheet.
         painter.scale(width() / (sheetMm_.width() * logicalDpiX() / MmPerInch),
