@@ -189,6 +189,32 @@ void FrmMoji::WriteRow(int row, const TextItemTexts& item) {
     vaSpread->SetListIndex(ColAlign, row, item.align);
 }
 
+QList<TextItem> FrmMoji::PlacedItems() {
+    vaSpread->CommitEditor();
+    QList<TextItem> items;
+    for (int r = 1; r <= vaSpread->MaxRows(); ++r) {
+        // The rows a save keeps: those with a text.
+        const QString text = vaSpread->CellText(ColText, r);
+        if (text.isEmpty())
+            continue;
+        try {
+            TextItem item;
+            item.moji = text;
+            item.pSize = TextToDouble(NumberToSave(ColSize, r));
+            item.pLeft = TextToDouble(NumberToSave(ColLeft, r));
+            item.pRight = TextToDouble(NumberToSave(ColRight, r));
+            item.pTop = TextToDouble(NumberToSave(ColTop, r));
+            item.pColCount = TextToInt16(NumberToSave(ColColCount, r));
+            item.pRowCount = TextToInt16(NumberToSave(ColRowCount, r));
+            item.pPosition = qint16(vaSpread->ListIndex(ColAlign, r));
+            items.append(item);
+        } catch (const ConversionError&) {
+            continue; // a number the user has not finished typing
+        }
+    }
+    return items;
+}
+
 QString FrmMoji::NumberToSave(int col, int row) const {
     if (!vaSpread->CellEdited(col, row)) {
         const auto it = exactStored_.constFind(cellKey(col, row));
@@ -243,10 +269,16 @@ void FrmMoji::CmdImage_Click() {
             // No direction chosen, or a code beyond the list: nothing happens.
             return;
         }
-        // Each item its detail dialog stores shows here at once.
-        scan->ItemStored = [grid = QPointer<FrmMoji>(this)](const QString& mojiId) {
-            if (grid)
-                grid->ListAdd(mojiId);
+        // The rows as they stand show on the picture; each item its detail
+        // dialog stores shows here and there at once.
+        scan->SetItems(PlacedItems());
+        scan->ItemStored = [grid = QPointer<FrmMoji>(this),
+                            screen = QPointer<ScanScreen>(scan)](const QString& mojiId) {
+            if (!grid)
+                return;
+            grid->ListAdd(mojiId);
+            if (screen)
+                screen->SetItems(grid->PlacedItems());
         };
         ExecModal(scan);
     });

@@ -9,6 +9,7 @@
 
 class QPushButton;
 class SpreadGrid;
+struct TextItem;
 struct TextItemTexts;
 
 class FrmMoji : public Form {
@@ -45,6 +46,10 @@ public:
     // items, in the row after the last row that holds anything; every other
     // row keeps what it holds, typed or not. No trap of its own.
     void ListAdd(const QString& mojiId);
+    // The items the rows hold now, as they would print: each row with a
+    // text whose numbers all convert; any other row is left out. Reads an
+    // open editor's text first.
+    QList<TextItem> PlacedItems();
 
 protected:
     void Form_Load() override;

@@ -5,7 +5,9 @@
 #include "common/InputHelpers.h"
 #include "common/Messages.h"
 #include "common/Twips.h"
+#include "layout/FormStore.h"
 #include "layout/PaperSizes.h"
+#include "print/SheetRenderer.h"
 
 #include <QImageReader>
 #include <QMouseEvent>
@@ -31,11 +33,11 @@ QSizeF twipsPerMm(const QSizeF& twips, qint16 code, qint16 direction) {
 
 } // namespace
 
-// The picture area: shows the loaded picture stretched to fill it exactly and
-// reports the mouse in twips. Its full width and height in pixels span its size
-// in twips, as the picture spans them; the mouse on a pixel gives the middle of
-// what that pixel shows, so a place pointed at on the picture is its place
-// within half a pixel, at every edge alike.
+// The picture area: shows the loaded picture stretched to fill it exactly,
+// the placed items over it, and reports the mouse in twips. Its full width and height in pixels
+// span its size in twips, as the picture spans them; the mouse on a pixel gives the middle of what
+// that pixel shows, so a place pointed at on the picture is its place within half a pixel, at every
+// edge alike.
 class PictureArea : public QWidget {
 public:
     using ButtonHandler =
@@ -43,7 +45,9 @@ public:
     using MoveHandler =
         std::function<void(Qt::MouseButtons, Qt::KeyboardModifiers, double, double)>;
 
-    PictureArea(const QSizeF& twips, QWidget* parent) : QWidget(parent), twips_(twips) {
+    // `twips` of the screen, standing for a sheet of `sheetMm`.
+    PictureArea(const QSizeF& twips, const QSizeF& sheetMm, QWidget* parent)
+        : QWidget(parent), twips_(twips), sheetMm_(sheetMm) {
         // Moves count with or without a button held.
         setMouseTracking(true);
         setAttribute(Qt::WA_OpaquePaintEvent);
@@ -55,13 +59,14 @@ public:
 
     bool HasPicture() const { return !picture_.isNull(); }
 
-    // Replaces the picture by the one in `file`; throws and keeps the shown
-    // picture when the file holds none.
-    void LoadPicture(const QString& file) {
+    // The picture in `file` at the size it is kept at for the sheet (at
+    // most 200 dpi of it); throws when the file holds none.
+    QImage ReadPicture(const QString& file) const {
         QImageReader reader(file);
-        // Decoded at the size it is shown at: a format that can be decoded
+        // Decoded at the size it is kept at: a format that can be decoded
         // scaled (JPEG) never holds the whole scan in memory.
-        reader.setScaledSize((QSizeF(size()) * devicePixelRatioF()).toSize());
+        if (const QSize full = reader.size(); full.isValid())
+            reader.setScaledSize(FormPixelSize(full, sheetMm_));
         const int limit = QImageReader::allocationLimit();
         QImageReader::setAllocationLimit(qMax(limit, PictureLimitMb));
         const auto restore = qScopeGuard([limit] { QImageReader::setAllocationLimit(limit); });
@@ -70,7 +75,19 @@ public:
             throw std::runtime_error(QStringLiteral("画像を読み込めません: %1: %2")
                                          .arg(file, reader.errorString())
                                          .toStdString());
-        picture_ = std::move(picture);
+        return picture;
+    }
+
+    // Shows `picture` (null: none) stretched over the whole area.
+    void ShowPicture(const QImage& picture) {
+        picture_ = picture;
+        shown_ = QImage();
+        update();
+    }
+
+    // The items drawn over the picture.
+    void ShowItems(const QList<TextItem>& items) {
+        items_ = items;
         update();
     }
 
@@ -91,10 +108,15 @@ protected:
             painter.fillRect(rect(), Qt::white);
             painter.setPen(palette().color(QPalette::Mid));
             painter.drawRect(rect().adjusted(0, 0, -1, -1));
-            return;
+        } else {
+            // Scaled once to the pixels it is shown at, so that a repaint
+            // (each move of the rubber band) scales nothing.
+            const QSize pixels = (QSizeF(size()) * devicePixelRatioF()).toSize();
+            if (shown_.size() != pixels)
+                shown_ = picture_.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            painter.drawImage(QRectF(rect()), shown_);
         }
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(QRectF(rect()), picture_);
+        drawItems(painter);
     }
     void mousePressEvent(QMouseEvent* event) override {
         pressed_ = true;
@@ -121,8 +143,42 @@ protected:
 private:
     static double span(int pixels) { return qMax(1, pixels); }
 
+    // Each item as printed, scaled to the area, in a thin box around the
+    // place its numbers give it. An item the printer could not draw (a font
+    // size outside its range) is left out.
+    void drawItems(QPainter& painter) const {
+        if (items_.isEmpty())
+            return;
+        painter.save();
+        // The renderer counts millimetres at the device's resolution: scale
+        // that to the area, which spans the sheet.
+        painter.scale(width() / (sheetMm_.width() * logicalDpiX() / MmPerInch),
+                      height() / (sheetMm_.height() * logicalDpiY() / MmPerInch));
+        const SheetRenderer renderer(painter, {}, {});
+        const QTransform toDevice =
+            QTransform::fromScale(logicalDpiX() / MmPerInch, logicalDpiY() / MmPerInch);
+        for (const TextItem& item : items_) {
+            try {
+                const QRectF box = toDevice.mapRect(renderer.Box(item));
+                renderer.Draw(item);
+                painter.setPen(QPen(BoxColour, 0));
+                painter.setBrush(Qt::NoBrush);
+                painter.drawRect(box);
+            } catch (const std::exception&) {
+                continue;
+            }
+        }
+        painter.restore();
+    }
+
+    static constexpr double MmPerInch = 25.4;
+    static constexpr QColor BoxColour{0, 90, 220};
+
     QSizeF twips_;
+    QSizeF sheetMm_;
+    QList<TextItem> items_;
     QImage picture_;
+    QImage shown_; // picture_ at the area's device pixels
     bool pressed_ = false;
 };
 
@@ -147,13 +203,15 @@ protected:
 
 ScanScreen::ScanScreen(const Layout& layout, const QString& pageId, qint16 direction,
                        qint16 paperSize, QWidget* parent)
-    : Form(parent), layout_(layout), pageId_(pageId),
+    : Form(parent), layout_(layout), pageId_(pageId), sheetMm_(SheetSizeMm(paperSize, direction)),
       twipsPerMm_(twipsPerMm(QSizeF(layout.imageArea.size()), paperSize, direction)) {
     setWindowTitle(QStringLiteral("文字設定"));
     setFixedSize(TwipsSize(layout.client.width(), layout.client.height()));
 
     const QRect& a = layout.imageArea;
-    ImageArea = new PictureArea(QSizeF(a.size()), this);
+    ImageArea = new PictureArea(
+        QSizeF(a.size()),
+        QSizeF(a.width() / twipsPerMm_.width(), a.height() / twipsPerMm_.height()), this);
     ImageArea->setGeometry(TwipsRect(a.left(), a.top(), a.width(), a.height()));
     CmdOK = MakeButton(this, "CmdOK", QStringLiteral("画像取込"), layout.cmdOK);
     CmdBack = MakeButton(this, "CmdBack", QStringLiteral("戻る"), layout.cmdBack);
@@ -195,6 +253,17 @@ ScanScreen::ScanScreen(const Layout& layout, const QString& pageId, qint16 direc
     };
 }
 
+void ScanScreen::Form_Load() {
+    Trap(Msg::GeneralFailure, [&] {
+        if (const std::optional<StoredForm> form = Forms().Form(pageId_))
+            ImageArea->ShowPicture(form->Decode());
+    });
+}
+
+void ScanScreen::SetItems(const QList<TextItem>& items) {
+    ImageArea->ShowItems(items);
+}
+
 void ScanScreen::Form_Activate() {
     Trap(Msg::GeneralFailure, [&] { CenterForm(this); });
 }
@@ -206,7 +275,10 @@ void ScanScreen::CmdOK_Click() {
         // which names none.
         if (!CmnDlg.ShowOpen(this) && ImageArea->HasPicture())
             return;
-        ImageArea->LoadPicture(CmnDlg.FileName);
+        // The picture becomes the page's form at once, before it shows.
+        const QImage picture = ImageArea->ReadPicture(CmnDlg.FileName);
+        Forms().RememberForm(pageId_, picture, sheetMm_);
+        ImageArea->ShowPicture(picture);
     });
 }
 

@@ -9,9 +9,11 @@
 
 #include "common/Form.h"
 #include "items/FrmScanDlg.h"
+#include "layout/TextItem.h"
 #include "platform/FileOpenDialog.h"
 
 #include <QLineF>
+#include <QList>
 #include <QRect>
 #include <functional>
 
@@ -25,6 +27,9 @@ public:
     // A paper size code without a sheet (none chosen, or beyond the list):
     // the picture area stands for the paper at this many twips per millimetre.
     static constexpr double FallbackTwipsPerMm = 33;
+
+    // The page's items as they stand, drawn over the picture in their boxes.
+    void SetItems(const QList<TextItem>& items);
 
     // Called with the id of each item the detail dialog stores.
     std::function<void(const QString& mojiId)> ItemStored;
@@ -55,6 +60,8 @@ protected:
     ScanScreen(const Layout& layout, const QString& pageId, qint16 direction, qint16 paperSize,
                QWidget* parent);
 
+    // Shows the page's remembered form, if it has one.
+    void Form_Load() override;
     void Form_Activate() override;
     void CloseBox_Click() override { CmdBack_Click(); }
 
@@ -65,6 +72,8 @@ private:
 
     const Layout layout_;
     const QString pageId_;
+    // The page's sheet; empty for a size code outside the paper table.
+    const QSizeF sheetMm_;
     // Twips of the picture area per millimetre of the sheet, across and down.
     QSizeF twipsPerMm_;
     PictureArea* ImageArea;

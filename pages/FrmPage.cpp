@@ -8,6 +8,7 @@
 #include "common/Navigation.h"
 #include "common/Twips.h"
 #include "items/FrmMoji.h"
+#include "layout/FormStore.h"
 #include "layout/LayoutStore.h"
 #include "layout/PaperSizes.h"
 #include "pages/FrmPreview.h"
@@ -179,9 +180,11 @@ void FrmPage::CmdPreview_Click() {
             ShowNothingToPrint();
             return;
         }
-        // No page's form is at hand here: every sheet shows as white paper.
-        ExecModal(new FrmPreview(plan, TxtTemplate->text(),
-                                 [](const QString& /*pageId*/) { return QImage(); }));
+        // Each sheet over its page's remembered form; white paper without one.
+        ExecModal(new FrmPreview(plan, TxtTemplate->text(), [](const QString& pageId) {
+            const std::optional<StoredForm> form = Forms().Form(pageId);
+            return form ? form->Decode() : QImage();
+        }));
     });
 }
 

@@ -45,6 +45,12 @@ void SheetRenderer::Draw(const Sheet& sheet) const {
         Draw(item);
 }
 
+QRectF SheetRenderer::Box(const TextItem& item) const {
+    const QFontMetricsF metrics(itemFont(item.pSize), painter_.device());
+    return QRectF(item.pLeft, item.pTop, item.pRight - item.pLeft,
+                  qMax(0, int(item.pRowCount)) * toMmY(metrics.height()));
+}
+
 void SheetRenderer::Draw(const TextItem& item) const {
     const QFont font = itemFont(item.pSize);
     const QFontMetricsF metrics(font, painter_.device());

@@ -16,6 +16,7 @@
 #include "print/SheetPlan.h"
 
 #include <QPointF>
+#include <QRectF>
 #include <QString>
 
 class QPainter;
@@ -31,6 +32,11 @@ public:
     // A font size outside (0, 2160] points, or a position that does not fit
     // the printer's numbers, throws and draws nothing more.
     void Draw(const TextItem& item) const;
+    // The box `item` takes on the sheet, in millimetres from the sheet's
+    // corner as the item's numbers give it: from its left to its right edge,
+    // from its top down its lines, each one line height of its font on this
+    // painter's device. Throws for a font size outside (0, 2160] points.
+    QRectF Box(const TextItem& item) const;
     // A straight line `width` millimetres thick from `from` to `to`
     // (millimetres from the sheet's corner, moved like a text item), its ends
     // cut square at its end points. A position that does not fit the

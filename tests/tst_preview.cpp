@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 #include "common/Globals.h"
 #include "common/Navigation.h"
+#include "layout/FormStore.h"
 #include "pages/FrmPage.h"
 #include "pages/FrmPreview.h"
 #include "pages/SheetView.h"
@@ -398,6 +399,39 @@ private slots:
         QVERIFY(escClosed);
         QCOMPARE(recorder_->texts(), QStringList());
         QVERIFY(page_ && page_->isVisible());
+    }
+
+    // プレビュー on the page screen shows each sheet over the form its page
+    // remembers, stretched over the whole sheet; a page without one shows
+    // white paper.
+    void rememberedFormsFromThePageScreen() {
+        SpreadGrid* grid = page_->findChild<SpreadGrid*>("vaSpread");
+        for (int r = 1; r <= Pages.size(); ++r)
+            grid->SetCellText(FrmPage::ColPrint, r, r <= 3 ? "1" : "0");
+        for (int p : {1, 3})
+            Forms().RememberForm(pageId(p), formOf(pageId(p)), QSizeF(210, 297));
+        QList<QStringList> seen;
+        QVERIFY(withPreviewFromButton([&](FrmPreview* preview) {
+            auto* view = preview->findChild<SheetView*>();
+            for (int s = 0; s < 3; ++s) {
+                const QImage sheet = view->Picture();
+                const int w = sheet.width(), h = sheet.height();
+                QStringList shades;
+                for (QPoint p : {QPoint(3, 3), QPoint(w - 4, 3), QPoint(3, h - 4),
+                                 QPoint(w - 4, h - 4), QPoint(w / 9, h / 2)}) {
+                    const QColor c = sheet.pixelColor(p);
+                    shades.append(c.lightness() < 80                          ? "dark"
+                                  : c.blue() - c.red() > 30 && c.blue() > 200 ? "blue"
+                                  : c == Qt::white                            ? "white"
+                                                                              : c.name());
+                }
+                seen.append(shades);
+                QTest::keyClick(preview, Qt::Key_PageDown);
+            }
+        }));
+        const QStringList form{"dark", "dark", "dark", "dark", "blue"};
+        QCOMPARE(seen, QList<QStringList>({form, QStringList(5, "white"), form}));
+        QCOMPARE(recorder_->texts(), QStringList());
     }
 };
 

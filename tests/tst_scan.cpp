@@ -10,6 +10,8 @@
 #include "items/FrmMoji.h"
 #include "items/FrmScanDlg.h"
 #include "items/FrmScanTate.h"
+#include "layout/FormStore.h"
+#include "layout/PaperSizes.h"
 #include "pages/FrmPage.h"
 #include "platform/SpreadGrid.h"
 #include "print/PrintEngine.h"
@@ -129,6 +131,20 @@ ShownBox findBox(const QImage& shot) {
     for (int y = 0; y < mid.y(); ++y)
         box.top += white(mid.x(), y);
     return {box.left / ratio, box.top / ratio, box.right / ratio};
+}
+
+// True when an item's box edge (blue, on any of the test pictures' colours
+// and black text) shows within two device pixels of `at`, millimetres on the
+// A4 sheet the grab `shot` of the picture area spans.
+bool boxEdgeAt(const QImage& shot, QPointF at) {
+    const QPoint p(qRound(at.x() * shot.width() / 210), qRound(at.y() * shot.height() / 297));
+    for (int dy = -2; dy <= 2; ++dy)
+        for (int dx = -2; dx <= 2; ++dx) {
+            const QColor c = shot.pixelColor(p + QPoint(dx, dy));
+            if (c.blue() > 150 && c.red() < 120 && c.green() < 150)
+                return true;
+        }
+    return false;
 }
 
 class TestScan : public QObject {
@@ -444,6 +460,64 @@ private slots:
         QCOMPARE(storedItems(*app_),
                  QStringList({"a changed" + a, b, typed.join('|') + "|1", added}).join(", "));
         QCOMPARE(app_->Scalar("select count(*) as n from moji where p_left = 100 / 33.0"), 2);
+    }
+
+    // 画像取込 keeps the picture as the page's form at once, at most 200 dpi
+    // of its A4 sheet; the screen opened again from the grid shows it, and
+    // every grid row with valid numbers drawn over it in its box (left to
+    // right, its lines of its font down from its top), rows being typed
+    // left out; an item the detail dialog stores shows at once.
+    void rememberedFormAndPlacedItems() {
+        ScanScreen* scan = openScan(QGuiApplication::primaryScreen(), 1);
+        SetFileOpenResponder([&](const FileOpenRequest&) {
+            return writePicture(dir_.filePath("a4.jpg"), {4960, 7016}, 1);
+        });
+        click(scan, "CmdOK");
+        const std::optional<StoredForm> form = Forms().Form("12");
+        QVERIFY(form);
+        QVERIFY2(form->widthPx <= qCeil(210 / 25.4 * 200) &&
+                     form->heightPx <= qCeil(297 / 25.4 * 200) && form->widthPx > 1000,
+                 qPrintable(QString("%1 x %2").arg(form->widthPx).arg(form->heightPx)));
+        QVERIFY(showsQuarters(scan, 1));
+        delete scan;
+
+        app_->Exec("insert into moji (moji_id, page_id, moji, p_size, p_left, p_right, p_top, "
+                   "p_col_count, p_row_count, p_position) select 1, 12, '請求書', 10.5, 20, "
+                   "90, 30, 20, 3, 0");
+        auto* moji = new FrmMoji("12", 0, 1);
+        moji->show();
+        QVERIFY(QTest::qWaitForWindowActive(moji));
+        auto* grid = moji->findChild<SpreadGrid*>("vaSpread");
+        // A row whose size is no number yet, in the bottom right quarter.
+        const QStringList typing = {"typing", "1x", "120", "180", "200", "10", "2"};
+        for (int c = 0; c < typing.size(); ++c)
+            grid->SetCellText(FrmMoji::ColText + c, 2, typing[c]);
+
+        QFont font("ＭＳ Ｐ明朝");
+        font.setPointSizeF(10.5);
+        font.setHintingPreference(QFont::PreferNoHinting);
+        QStringList seen;
+        Selection dragged{};
+        whenModal<ScanScreen>([&](ScanScreen* scan) {
+            auto* area = scan->findChild<QWidget*>("ImageArea");
+            const double lineMm = QFontMetricsF(font, area).height() * 25.4 / area->logicalDpiY();
+            const double bottom = 30 + 3 * lineMm;
+            seen << QString::number(showsQuarters(scan, 1));
+            QImage shot = area->grab().toImage();
+            for (QPointF at :
+                 {QPointF(20, 35), QPointF(90, 35), QPointF(55, 30), QPointF(55, bottom),
+                  QPointF(55, bottom + 2), QPointF(150, 200), QPointF(120, 203)})
+                seen << QString::number(boxEdgeAt(shot, at));
+            dragged = drag(scan, {150, 200}, {250, 260}, Qt::LeftButton,
+                           [](FrmScanDlg* d) { click(d, "CmdOK"); });
+            shot = area->grab().toImage();
+            seen << QString::number(boxEdgeAt(shot, {dragged[0], dragged[1] + 1}));
+            click(scan, "CmdBack");
+        });
+        click(moji, "CmdImage");
+        QCOMPARE(seen.join(' '), QString("1 1 1 1 1 0 0 0 1"));
+        QVERIFY(dragged[0] > 0);
+        QCOMPARE(recorder_->texts(), QStringList());
     }
 };
 
