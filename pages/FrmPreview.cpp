@@ -232,7 +232,7 @@ void FrmPreview::CmdPdf_Click() {
     Trap(Msg::GeneralFailure, [&] {
         FileSaveDialog dialog;
         dialog.DialogTitle = QStringLiteral("PDF保存");
-        dialog.Filter = QStringLiteral("PDF|*.pdf");
+        dialog.Filter = QStringLiteral("PDF (*.pdf)");
         dialog.Extension = QStringLiteral("pdf");
         dialog.FileName = QDir(pdfFolder()).filePath(PdfFileName(templateName_));
         if (!dialog.ShowSave(this))

@@ -9,22 +9,12 @@ FileSaveResponder& responder() {
     return r;
 }
 
-// "PDF|*.pdf" as Qt writes a name filter: "PDF (*.pdf)".
-QString qtNameFilter(const QString& filter) {
-    const qsizetype bar = filter.indexOf(u'|');
-    if (bar < 0)
-        return filter;
-    QString patterns = filter.mid(bar + 1);
-    patterns.replace(u';', u' ');
-    return filter.left(bar) + QStringLiteral(" (") + patterns + u')';
-}
-
 std::optional<QString> runDialog(const FileSaveRequest& request, QWidget* parent) {
     QFileDialog dialog(parent, request.title);
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(qtNameFilter(request.filter));
+    dialog.setNameFilter(request.filter);
     // Given before the dialog asks about replacing a file, so it asks about
     // the file that is written.
     dialog.setDefaultSuffix(request.extension);

@@ -25,6 +25,7 @@ class FileSaveDialog {
 public:
     QString DialogTitle;
     QString FileName;
+    // A Qt name filter: "PDF (*.pdf)".
     QString Filter;
     QString Extension;
 
