@@ -244,6 +244,7 @@ private slots:
         QCOMPARE(recorder_->texts(), QStringList());
         QCOMPARE(asked.size(), 1);
         QCOMPARE(asked[0].title, QString("PDF保存"));
+        QCOMPARE(asked[0].filter, QString("PDF (*.pdf)"));
         QCOMPARE(QFileInfo(asked[0].fileName).fileName(), suggested);
 
         // Readable as any new file of the user's, not only by its owner.
