@@ -1,6 +1,7 @@
 #include "platform/FileOpenDialog.h"
 
-#include <QFileDialog>
+#include "platform/QtFileDialog.h"
+
 #include <QFileInfo>
 
 namespace {
@@ -11,20 +12,14 @@ FileOpenResponder& responder() {
 }
 
 std::optional<QString> runDialog(const FileOpenRequest& request, QWidget* parent) {
-    QFileDialog dialog(parent, request.title);
-    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     // Only the filter's description shows, not its patterns.
-    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    // Any name is accepted, as typed: a file that is missing or no picture is
-    // refused by whoever opens it, with its own message.
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(request.filter);
-    dialog.selectFile(request.fileName);
-    dialog.setWindowModality(Qt::ApplicationModal);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return dialog.selectedFiles().constFirst();
+    return RunQtFileDialog({request.title,
+                            request.fileName,
+                            request.filter,
+                            QFileDialog::AcceptOpen,
+                            QFileDialog::HideNameFilterDetails,
+                            {}},
+                           parent);
 }
 
 } // namespace

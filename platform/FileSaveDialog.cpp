@@ -1,6 +1,6 @@
 #include "platform/FileSaveDialog.h"
 
-#include <QFileDialog>
+#include "platform/QtFileDialog.h"
 
 namespace {
 
@@ -10,19 +10,13 @@ FileSaveResponder& responder() {
 }
 
 std::optional<QString> runDialog(const FileSaveRequest& request, QWidget* parent) {
-    QFileDialog dialog(parent, request.title);
-    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(request.filter);
-    // Given before the dialog asks about replacing a file, so it asks about
-    // the file that is written.
-    dialog.setDefaultSuffix(request.extension);
-    dialog.selectFile(request.fileName);
-    dialog.setWindowModality(Qt::ApplicationModal);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return dialog.selectedFiles().constFirst();
+    return RunQtFileDialog({request.title,
+                            request.fileName,
+                            request.filter,
+                            QFileDialog::AcceptSave,
+                            {},
+                            request.extension},
+                           parent);
 }
 
 } // namespace

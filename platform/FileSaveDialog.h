@@ -15,7 +15,7 @@ struct FileSaveRequest {
     // The name (a path, or a bare name in the dialog's starting folder) the
     // dialog starts with.
     QString fileName;
-    // "description|*.a": one entry, the description shown, the pattern matched.
+    // One Qt name filter: "PDF (*.pdf)".
     QString filter;
     // Without the point.
     QString extension;
