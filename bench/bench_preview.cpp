@@ -13,7 +13,7 @@
 //   bench_preview [DELIVERED_DATA_VSK]
 //
 // Runs on the platform Qt is given (offscreen when there is no display).
-#include "BenchSupport.h"
+#include "PrintTemplate.h"
 #include "common/AppFolder.h"
 #include "common/Globals.h"
 #include "common/LayoutFiles.h"
@@ -47,15 +47,7 @@
 
 namespace {
 
-constexpr int Pages = 30;
-constexpr int Items = 40;
 constexpr int Runs = 5;
-const QString Text =
-    QStringLiteral("東京都千代田区丸の内一丁目二番三号　株式会社ベスク商事　営業部御中");
-
-double top(int item) {
-    return 10.0 + 6.5 * item;
-}
 
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
@@ -133,35 +125,9 @@ int main(int argc, char** argv) {
     const QStringList args = app.arguments().mid(1);
 
     QTemporaryDir dir;
-    const QString file = CopyDeliveredInto(dir.path(), DeliveredDatabase(args.value(0)));
-    if (file.isEmpty())
+    if (!OpenBenchLayout(dir.path(), DeliveredDatabase(args.value(0))))
         return 1;
-    SetAppPath(dir.path());
-    SetMessageBoxResponder([](const MessageBoxRequest& r) {
-        std::fprintf(stderr, "message: %s\n", qPrintable(r.text));
-        return QMessageBox::Ok;
-    });
-    LayoutWorkspace = &DefaultWorkspace();
-    LayoutDatabase = LayoutWorkspace->OpenDatabase(file, true, false, LayoutFiles::Connect);
-    LayoutStore store = Layout();
-    const QString templateId = store.CreateTemplate();
-    QList<Page> rows;
-    for (int p = 1; p <= Pages; ++p)
-        rows.append(Page{QString(), QString::number(p), 0, 1});
-    store.SaveTemplate(templateId, QString(), rows);
-    QStringList pageIds;
-    for (const Page& page : store.Pages(templateId)) {
-        QList<TextItemTexts> items;
-        for (int i = 0; i < Items; ++i) {
-            TextItemTexts item;
-            item.text = Text;
-            item.numbers = {"10.5", "20", "190", QString::number(top(i)), "20", "2"};
-            item.align = 0;
-            items.append(item);
-        }
-        store.SaveItems(page.id, items);
-        pageIds.append(page.id);
-    }
+    const QStringList pageIds = FillPrintTemplate();
 
     QHash<QString, QByteArray> stored;
     qint64 storedBytes = 0;
@@ -173,13 +139,7 @@ int main(int argc, char** argv) {
         return QImage::fromData(stored.value(pageId), "JPG");
     };
 
-    CurrentTemplateId = templateId;
-    ShowPageSetup();
-    FrmPage* page = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* p = qobject_cast<FrmPage*>(w))
-            page = p;
-    QApplication::processEvents();
+    FrmPage* page = ShowPrintTemplate();
     const QSize screen = QGuiApplication::primaryScreen()->size();
     std::printf("%d A4 pages x %d items x 2 lines, a 200 dpi A4 JPEG form on each page "
                 "(%.0f kB on average); platform %s, screen %dx%d, pixel ratio %.2f\n",

@@ -7,7 +7,7 @@
 //
 // Prints wall time (median of 5 commands) and peak resident memory of each
 // side, and their ratios.
-#include "BenchSupport.h"
+#include "PrintTemplate.h"
 #include "common/AppFolder.h"
 #include "common/Globals.h"
 #include "common/LayoutFiles.h"
@@ -15,11 +15,11 @@
 #include "common/Program.h"
 #include "layout/LayoutStore.h"
 #include "pages/FrmPage.h"
-#include "print/PrintEngine.h"
 #include "platform/Database.h"
 #include "platform/Engine.h"
 #include "platform/MessageBox.h"
 #include "platform/SpreadGrid.h"
+#include "print/PrintEngine.h"
 
 #include <QApplication>
 #include <QDir>
@@ -36,15 +36,7 @@
 
 namespace {
 
-constexpr int Pages = 30;
-constexpr int Items = 40;
 constexpr int Runs = 5;
-const QString Text =
-    QStringLiteral("東京都千代田区丸の内一丁目二番三号　株式会社ベスク商事　営業部御中");
-
-double top(int item) {
-    return 10.0 + 6.5 * item;
-}
 
 // Peak resident memory of this process so far, in kB.
 long peakKb() {
@@ -68,41 +60,10 @@ void report(const std::vector<double>& ms, long before) {
 
 int runEngine(const QString& delivered) {
     QTemporaryDir dir;
-    const QString file = CopyDeliveredInto(dir.path(), delivered);
-    if (file.isEmpty())
+    if (!OpenBenchLayout(dir.path(), delivered))
         return 1;
-    SetAppPath(dir.path());
-    SetMessageBoxResponder([](const MessageBoxRequest& r) {
-        std::fprintf(stderr, "message: %s\n", qPrintable(r.text));
-        return QMessageBox::Ok;
-    });
-    LayoutWorkspace = &DefaultWorkspace();
-    LayoutDatabase = LayoutWorkspace->OpenDatabase(file, true, false, LayoutFiles::Connect);
-    LayoutStore store = Layout();
-    const QString templateId = store.CreateTemplate();
-    QList<Page> rows;
-    for (int p = 1; p <= Pages; ++p)
-        rows.append(Page{QString(), QString::number(p), 0, 1});
-    store.SaveTemplate(templateId, QString(), rows);
-    for (const Page& page : store.Pages(templateId)) {
-        QList<TextItemTexts> items;
-        for (int i = 0; i < Items; ++i) {
-            TextItemTexts item;
-            item.text = Text;
-            item.numbers = {"10.5", "20", "190", QString::number(top(i)), "20", "2"};
-            item.align = 0;
-            items.append(item);
-        }
-        store.SaveItems(page.id, items);
-    }
-
-    CurrentTemplateId = templateId;
-    ShowPageSetup();
-    FrmPage* page = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* p = qobject_cast<FrmPage*>(w))
-            page = p;
-    QApplication::processEvents();
+    FillPrintTemplate();
+    FrmPage* page = ShowPrintTemplate();
     PrintToPdfFile(QDir(dir.path()).filePath(QStringLiteral("out.pdf")));
     const long before = peakKb();
     std::vector<double> ms;
