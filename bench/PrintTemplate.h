@@ -38,6 +38,7 @@ inline bool OpenBenchLayout(const QString& folder, const QString& delivered) {
     });
     LayoutWorkspace = &DefaultWorkspace();
     LayoutDatabase = LayoutWorkspace->OpenDatabase(file, true, false, LayoutFiles::Connect);
+    AttachForms(LayoutDatabase, folder);
     return true;
 }
 
