@@ -1,6 +1,7 @@
 // Printing plans of sheets to a PDF file, read back with poppler: where lines
 // land and how they are cut, which paper each sheet gets, that a failure
-// leaves nothing printed; the calibration sheet; "印刷" on the page setup screen.
+// leaves nothing printed, that a picture drawn by the sheet renderer carries
+// the same ink; the calibration sheet; "印刷" on the page setup screen.
 #include "PdfSheets.h"
 #include "TestSupport.h"
 #include "common/Globals.h"
@@ -9,7 +10,9 @@
 #include "platform/SpreadGrid.h"
 #include "print/CalibrationSheet.h"
 #include "print/PrintEngine.h"
+#include "print/SheetRenderer.h"
 
+#include <QPainter>
 #include <QPushButton>
 #include <QRawFont>
 #include <QtTest>
@@ -210,6 +213,48 @@ private slots:
             QVERIFY(QFileInfo(pdf()).isDir());
         else
             QCOMPARE(ReadBytes(pdf()), QByteArray("printed before"));
+    }
+
+    // The renderer measures and places text by the resolution of whatever it
+    // draws on: a picture carries the ink of the PDF at the same millimetres,
+    // moved by the origin it is given (a printer's hardware margins).
+    void pictureAsThePdf_data() {
+        QTest::addColumn<TextItem>("item");
+        QTest::addColumn<int>("dpi");
+        QTest::addColumn<QPointF>("origin");
+        QTest::newRow("centred, 150 dpi")
+            << item("VESK帳票 ABC", 10.5, 20, 120, 60, 20, 1, 1) << 150 << QPointF();
+        QTest::newRow("right, two lines, hardware margins, 300 dpi")
+            << item("御中　山田太郎様", 14, 30, 150.5, 80, 4, 2, 2) << 300 << QPointF(5, 9);
+    }
+
+    void pictureAsThePdf() {
+        QFETCH(TextItem, item);
+        QFETCH(int, dpi);
+        QFETCH(QPointF, origin);
+        OffsetLeft = 3;
+        OffsetTop = -4;
+        PrintSheets({Sheet{0, 1, {item}}});
+        const QRectF printed = PdfSheets::ReadInk(pdf()).value(0).box;
+        QVERIFY(!printed.isEmpty());
+        QImage picture(qRound(210 / 25.4 * dpi), qRound(297 / 25.4 * dpi),
+                       QImage::Format_Grayscale8);
+        picture.setDotsPerMeterX(qRound(dpi / 0.0254));
+        picture.setDotsPerMeterY(qRound(dpi / 0.0254));
+        picture.fill(Qt::white);
+        {
+            QPainter painter(&picture);
+            SheetRenderer(painter, origin, QPointF(OffsetLeft, OffsetTop))
+                .Draw(Sheet{0, 1, {item}});
+        }
+        const QRectF ink = PdfSheets::InkBox(picture, dpi).translated(-origin);
+        // Within two pixels: the two rasterizers round the glyphs' edges each their own way.
+        QVERIFY2(
+            qAbs(ink.left() - printed.left()) < 2 * 25.4 / dpi &&
+                qAbs(ink.top() - printed.top()) < 2 * 25.4 / dpi &&
+                qAbs(ink.right() - printed.right()) < 2 * 25.4 / dpi &&
+                qAbs(ink.bottom() - printed.bottom()) < 2 * 25.4 / dpi,
+            qPrintable(QDebug::toString(ink) + " drawn, printed " + QDebug::toString(printed)));
     }
 
     // The calibration sheet (its crosses are checked with the offsets screen):
