@@ -28,8 +28,7 @@ constexpr double InkTolerance = 0.2; // millimetres
 // The hardware margins of every paper of the queues, in millimetres from the
 // paper's edges as it goes through the printer: four different values, so a
 // margin taken from the wrong edge shows.
-constexpr double MarginLeft = 5, MarginTop = 9, MarginRight = 4, MarginBottom = 7;
-const QMarginsF Margins(MarginLeft, MarginTop, MarginRight, MarginBottom);
+const QMarginsF Margins(5, 9, 4, 7);
 
 struct Paper {
     const char* name; // in the queue's description
@@ -100,12 +99,8 @@ if [ $# -ge 6 ]; then exec <"$6"; fi
 cat >"$folder/.job-$1" && mv "$folder/.job-$1" "$folder/job-$1.pdf" || exit 1
 )";
 
-// A job as the backend received it.
-struct Job {
-    int id = 0;
-    QList<PdfSheets::Ink> sheets;
-    QList<QImage> pictures; // each sheet at 300 dpi
-};
+// A job as the backend received it: each sheet at 300 dpi.
+using Job = QList<QImage>;
 
 // A sheet in `direction` on `paper` (the page setup screen's codes), with a
 // left-aligned item at 20 mm from the left and 25 mm from the top and a
@@ -153,8 +148,7 @@ class TestPrintQueue : public QObject {
 
     // Adds a queue named `name` with a description whose landscape pages
     // turn as `landscapeOrientation` says, its papers with `margins`.
-    bool addQueue(const QString& name, const char* landscapeOrientation,
-                  QMarginsF margins = Margins) {
+    bool addQueue(const QString& name, const char* landscapeOrientation, QMarginsF margins) {
         const QString ppd = dir_.filePath(name + ".ppd");
         WriteBytes(ppd, description(landscapeOrientation, margins));
         return cups("lpadmin",
@@ -194,11 +188,7 @@ class TestPrintQueue : public QObject {
             if (state != IPP_JSTATE_COMPLETED)
                 return QString("Job %1 did not complete\n").arg(id) + errorLog();
             const QString file = dir_.filePath(QString("out/job-%1.pdf").arg(id));
-            Job job{id, {}, PdfSheets::Pictures(file)};
-            for (const QImage& picture : job.pictures)
-                job.sheets.append(
-                    {QSizeF(picture.size()) * 25.4 / 300, PdfSheets::InkBox(picture, 300)});
-            taken.append(job);
+            taken.append(PdfSheets::Pictures(file));
             QFile::remove(file);
         }
         return QString();
@@ -253,9 +243,8 @@ private slots:
             if (deadline.hasExpired() || cupsd_.state() == QProcess::NotRunning)
                 QSKIP(qPrintable("A private CUPS scheduler cannot be started here: " + cupsSaid_ +
                                  "\n" + cupsd_.readAll() + errorLog()));
-        QVERIFY2(addQueue("VeskQueue", "Plus90"), qPrintable(cupsSaid_ + "\n" + errorLog()));
-        QVERIFY2(addQueue("VeskMinus90", "Minus90"), qPrintable(cupsSaid_ + "\n" + errorLog()));
-        QVERIFY2(addQueue("VeskNoMargins", "Plus90", QMarginsF()),
+        QVERIFY2(addQueue("VeskQueue", "Plus90", Margins) &&
+                     addQueue("VeskMinus90", "Minus90", QMarginsF()),
                  qPrintable(cupsSaid_ + "\n" + errorLog()));
         QVERIFY(cups("lpadmin", {"-d", "VeskQueue"}));
         // Only this scheduler is asked; no user's lpoptions.
@@ -283,7 +272,6 @@ private slots:
         OffsetLeft = 1.5;
         OffsetTop = -2;
         ResetRunPrinter();
-        QVERIFY(cups("lpadmin", {"-d", "VeskQueue"}));
     }
 
     void cleanup() {
@@ -292,136 +280,91 @@ private slots:
     }
 
     // Through CUPS one job has one paper size: every run of sheets of one
-    // paper size and direction is a job of its own, in the order of the sheets.
-    void oneJobPerPaperLayout() {
-        const int a3 = 0, a4 = 1, b4 = 3;
-        PrintToDefaultPrinter();
-        PrintSheets(
-            {sheet(0, a4), sheet(0, a3), sheet(0, a4), sheet(0, a4), sheet(1, a4), sheet(1, b4)});
-        QList<Job> jobs;
-        const QString failed = takeJobs(jobs);
-        QVERIFY2(failed.isEmpty(), qPrintable(failed));
-        // The sizes of each job's sheets, in whole millimetres, as the paper
-        // goes through the printer (landscape sheets too).
-        QStringList actual;
-        for (const Job& job : jobs) {
-            QStringList sheets;
-            for (const PdfSheets::Ink& s : job.sheets)
-                sheets.append(
-                    QString("%1x%2").arg(qRound(s.sheet.width())).arg(qRound(s.sheet.height())));
-            actual.append(sheets.join(' '));
-        }
-        QCOMPARE(actual,
-                 QStringList({"210x297", "297x420", "210x297 210x297", "210x297", "257x364"}));
-    }
-
-    // The origin is the printable area's corner: on paper, a text lands at
-    // p_left - OffsetLeft plus the queue's left margin from the sheet's left
-    // edge, and at p_top - OffsetTop plus its top margin from the top edge, as
-    // the sheet is read: a landscape sheet's left edge is the paper's bottom
-    // edge as it goes through the printer, its top edge the paper's left edge.
-    void placement_data() {
+    // paper size and direction is a job of its own, in the order of the
+    // sheets. On paper each sheet's ink lies where it lies on the same sheet
+    // printed to a PDF file, moved by the queue's margins at the sheet's left
+    // and top as it is read: a landscape sheet's left edge is the paper's
+    // bottom edge as it goes through the printer, its top edge the paper's
+    // left edge. The program tells CUPS the direction and CUPS turns the page
+    // itself: a description turning landscape pages the other way changes
+    // nothing. The calibration sheet printed next is one A4 job, each cross's
+    // centre at its millimetres less the offsets given (not the registered
+    // ones), plus the queue's margins, as items land.
+    void jobsOnPaper_data() {
         QTest::addColumn<QString>("queue");
-        QTest::addColumn<int>("direction");
-        QTest::addColumn<int>("paper"); // index in Papers
-        QTest::newRow("A4 portrait") << "VeskQueue" << 0 << 1;
-        QTest::newRow("A4 landscape") << "VeskQueue" << 1 << 1;
-        QTest::newRow("A5 landscape") << "VeskQueue" << 1 << 2;
-        QTest::newRow("JIS B4 landscape") << "VeskQueue" << 1 << 3;
-        QTest::newRow("JIS B5 portrait") << "VeskQueue" << 0 << 4;
-        QTest::newRow("A3 portrait") << "VeskQueue" << 0 << 0;
-        // The program tells CUPS the direction (orientation-requested 4) and
-        // CUPS turns the page itself: a description saying the printer turns
-        // landscape pages to the right changes nothing.
-        QTest::newRow("A4 landscape, description turning right") << "VeskMinus90" << 1 << 1;
+        QTest::addColumn<QMarginsF>("margins");
+        QTest::addColumn<QList<QPoint>>("plan"); // direction and index in Papers per sheet
+        QTest::addColumn<QList<int>>("jobs");    // how many sheets each job has
+        QTest::addColumn<QPointF>("offsets");    // given to the calibration sheet
+        QTest::newRow("margins, every paper, both directions")
+            << "VeskQueue" << Margins
+            << QList<QPoint>{{0, 1}, {0, 0}, {0, 1}, {0, 1}, {1, 1}, {1, 3}, {1, 2}, {0, 4}}
+            << QList<int>{1, 1, 2, 1, 1, 1, 1} << QPointF(3.25, -1.5);
+        QTest::newRow("no margins, landscape turning right")
+            << "VeskMinus90" << QMarginsF() << QList<QPoint>{{1, 1}} << QList<int>{1}
+            << QPointF(-0.75, 2.5);
     }
 
-    void placement() {
+    void jobsOnPaper() {
         QFETCH(QString, queue);
-        QFETCH(int, direction);
-        QFETCH(int, paper);
-        QVERIFY(cups("lpadmin", {"-d", queue}));
-        // The same sheet printed to a PDF file: no margins there, and the
-        // left-aligned item exactly at p_left - OffsetLeft, p_top - OffsetTop.
-        PrintToPdfFile(dir_.filePath("reference.pdf"));
-        PrintSheets({sheet(direction, Papers[paper].code)});
-        const QList<PdfSheets::Sheet> text = PdfSheets::ReadSheets(dir_.filePath("reference.pdf"));
-        QCOMPARE(text.size(), 1);
-        QCOMPARE(text[0].words.value(0).text, "VESK");
-        const QPointF at = text[0].words[0].box.topLeft() - QPointF(20 - 1.5, 25 + 2);
-        QVERIFY(qAbs(at.x()) < 0.05 && qAbs(at.y()) < 0.05);
-        const QRectF drawn = PdfSheets::ReadInk(dir_.filePath("reference.pdf")).value(0).box;
-
-        PrintToDefaultPrinter();
-        PrintSheets({sheet(direction, Papers[paper].code)});
-        QList<Job> jobs;
-        const QString failed = takeJobs(jobs);
-        QVERIFY2(failed.isEmpty(), qPrintable(failed));
-        QCOMPARE(jobs.size(), 1);
-        QCOMPARE(jobs[0].sheets.size(), 1);
-        const PdfSheets::Ink& sheet = jobs[0].sheets[0];
-        const QSizeF size(points(Papers[paper].width) * PdfSheets::MmPerPoint,
-                          points(Papers[paper].height) * PdfSheets::MmPerPoint);
-        QVERIFY2(
-            qAbs(sheet.sheet.width() - size.width()) < 0.2 &&
-                qAbs(sheet.sheet.height() - size.height()) < 0.2,
-            qPrintable(
-                QString("paper %1 x %2 mm").arg(sheet.sheet.width()).arg(sheet.sheet.height())));
-        // The ink as the sheet is read, and the margins at its left and top.
-        const QRectF ink = direction == 0
-                               ? sheet.box
-                               : QRectF(sheet.sheet.height() - sheet.box.bottom(), sheet.box.left(),
-                                        sheet.box.height(), sheet.box.width());
-        const QPointF margin =
-            direction == 0 ? QPointF(MarginLeft, MarginTop) : QPointF(MarginBottom, MarginLeft);
-        const QPointF topLeft = ink.topLeft() - drawn.topLeft() - margin,
-                      bottomRight = ink.bottomRight() - drawn.bottomRight() - margin;
-        QVERIFY2(qAbs(topLeft.x()) <= InkTolerance && qAbs(topLeft.y()) <= InkTolerance &&
-                     qAbs(bottomRight.x()) <= InkTolerance && qAbs(bottomRight.y()) <= InkTolerance,
-                 qPrintable(QString("off by %1, %2 mm at the top left, %3, %4 mm at the bottom "
-                                    "right")
-                                .arg(topLeft.x())
-                                .arg(topLeft.y())
-                                .arg(bottomRight.x())
-                                .arg(bottomRight.y())));
-    }
-
-    // The calibration sheet through the queue, one job: each cross's centre
-    // lies at its millimetres less the offsets given (not the registered
-    // ones), plus the queue's hardware margins, as items land.
-    void calibrationSheet_data() {
-        QTest::addColumn<QString>("queue");
-        QTest::addColumn<QPointF>("offsets");
-        QTest::addColumn<QPointF>("margin"); // the queue's left and top
-        QTest::newRow("no margins") << "VeskNoMargins" << QPointF(-0.75, 2.5) << QPointF();
-        QTest::newRow("margins") << "VeskQueue" << QPointF(-0.75, 2.5)
-                                 << QPointF(MarginLeft, MarginTop);
-        QTest::newRow("margins, other offsets")
-            << "VeskQueue" << QPointF(3.25, -1.5) << QPointF(MarginLeft, MarginTop);
-    }
-
-    void calibrationSheet() {
-        QFETCH(QString, queue);
+        QFETCH(QMarginsF, margins);
+        QFETCH(QList<QPoint>, plan);
+        QFETCH(QList<int>, jobs);
         QFETCH(QPointF, offsets);
-        QFETCH(QPointF, margin);
         QVERIFY(cups("lpadmin", {"-d", queue}));
+        SheetPlan sheets;
+        for (QPoint s : plan)
+            sheets.append(sheet(s.x(), Papers[s.y()].code));
+        PrintToPdfFile(dir_.filePath("reference.pdf"));
+        PrintSheets(sheets);
+        const QList<PdfSheets::Ink> drawn = PdfSheets::ReadInk(dir_.filePath("reference.pdf"));
         PrintToDefaultPrinter();
+        PrintSheets(sheets);
         PrintCalibrationSheet(offsets);
-        QList<Job> jobs;
-        const QString failed = takeJobs(jobs);
+        QList<Job> taken;
+        const QString failed = takeJobs(taken);
         QVERIFY2(failed.isEmpty(), qPrintable(failed));
-        QCOMPARE(jobs.size(), 1);
-        QCOMPARE(jobs[0].pictures.size(), 1);
-        QCOMPARE(jobs[0].sheets[0].sheet.toSize(), QSize(210, 297));
+        QList<int> sizes;
+        Job printed;
+        for (const Job& job : taken) {
+            sizes.append(job.size());
+            printed += job;
+        }
+        QCOMPARE(sizes, jobs << 1);
+        for (qsizetype i = 0; i < plan.size(); ++i) {
+            const bool portrait = plan[i].x() == 0;
+            const Paper& paper = Papers[plan[i].y()];
+            const PdfSheets::Ink sheet{QSizeF(printed[i].size()) * 25.4 / 300,
+                                       PdfSheets::InkBox(printed[i], 300)};
+            // The paper as it goes through the printer, as the queue describes it.
+            QVERIFY2(
+                qAbs(sheet.sheet.width() - points(paper.width) * PdfSheets::MmPerPoint) < 0.2 &&
+                    qAbs(sheet.sheet.height() - points(paper.height) * PdfSheets::MmPerPoint) < 0.2,
+                qPrintable(QString("sheet %1: ").arg(i + 1) + QDebug::toString(sheet.sheet)));
+            // The ink as the sheet is read, and the margins at its left and top.
+            const QRectF ink =
+                portrait ? sheet.box
+                         : QRectF(sheet.sheet.height() - sheet.box.bottom(), sheet.box.left(),
+                                  sheet.box.height(), sheet.box.width());
+            const QPointF margin = portrait ? QPointF(margins.left(), margins.top())
+                                            : QPointF(margins.bottom(), margins.left());
+            const QPointF topLeft = ink.topLeft() - drawn[i].box.topLeft() - margin,
+                          bottomRight = ink.bottomRight() - drawn[i].box.bottomRight() - margin;
+            QVERIFY2(
+                qMax(qMax(qAbs(topLeft.x()), qAbs(topLeft.y())),
+                     qMax(qAbs(bottomRight.x()), qAbs(bottomRight.y()))) <= InkTolerance,
+                qPrintable(QString("sheet %1 off by %2 at the top left, %3 at the bottom right")
+                               .arg(i + 1)
+                               .arg(QDebug::toString(topLeft), QDebug::toString(bottomRight))));
+        }
+
+        const QImage& calibration = printed.last();
+        QCOMPARE((QSizeF(calibration.size()) * 25.4 / 300).toSize(), QSize(210, 297));
         for (const QPointF& cross : CalibrationSheet::Crosses) {
-            const QPointF want = cross - offsets + margin;
-            const QPointF off = PdfSheets::CrossCentre(jobs[0].pictures[0], 300, want) - want;
+            const QPointF want = cross - offsets + QPointF(margins.left(), margins.top());
+            const QPointF off = PdfSheets::CrossCentre(calibration, 300, want) - want;
             QVERIFY2(qAbs(off.x()) <= InkTolerance && qAbs(off.y()) <= InkTolerance,
-                     qPrintable(QString("the cross at %1, %2 mm is off by %3, %4 mm")
-                                    .arg(cross.x())
-                                    .arg(cross.y())
-                                    .arg(off.x())
-                                    .arg(off.y())));
+                     qPrintable(QDebug::toString(cross) + " off by " + QDebug::toString(off)));
         }
     }
 };
