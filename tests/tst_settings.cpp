@@ -37,7 +37,6 @@ class TestSettings : public QObject {
 private slots:
     void load_data();
     void load();
-    void missingFileThenWritten();
     void failedWriteIsReportedAndTheNextKeyGoesOn();
 };
 
@@ -75,25 +74,6 @@ void TestSettings::load() {
     loadAsTheMenuDoes();
     QCOMPARE(recorder.texts(), messages);
     QCOMPARE(globals(), values);
-}
-
-void TestSettings::missingFileThenWritten() {
-    AppFolderFixture app(false, false);
-    MessageRecorder recorder;
-    // No file: each activation shows both messages and keeps the globals.
-    setGlobals(0);
-    loadAsTheMenuDoes();
-    loadAsTheMenuDoes();
-    QCOMPARE(recorder.texts(), QStringList({ReadFailed, General, ReadFailed, General}));
-    QCOMPARE(globals(), QList<double>(SettingKeys().size(), 0.0));
-    QVERIFY(!QFile::exists(app.file("vesk.ini")));
-
-    // A write makes the file, and the next load reads it.
-    recorder.shown.clear();
-    WriteSettings([](const Setting&) { return QStringLiteral("1"); });
-    loadAsTheMenuDoes();
-    QVERIFY(recorder.shown.isEmpty());
-    QCOMPARE(globals(), QList<double>(SettingKeys().size(), 1.0));
 }
 
 void TestSettings::failedWriteIsReportedAndTheNextKeyGoesOn() {
