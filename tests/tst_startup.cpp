@@ -180,6 +180,7 @@ void TestStartUp::unsoundDatabaseKeepsTheLastGoodBackup_data() {
     // in the shell, keyed.
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("sql");
+    QTest::newRow("empty file") << QByteArray("") << QString();
     QTest::newRow("not a database") << QByteArray(4096, 'x') << QString();
     QTest::newRow("a table missing") << QByteArray() << "ALTER TABLE page RENAME TO pages;";
     QTest::newRow("a column missing")
