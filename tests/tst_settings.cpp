@@ -58,9 +58,6 @@ void TestSettings::load_data() {
     QTest::newRow("40000 fails at col")
         << QByteArray("[limit]\nleft=0\ntop=0\n[default]\nfont=1\ncol=40000\nrow=3\nalign=0\n")
         << QStringList{General} << QList<double>{0, 0, 1, 9, 9, 9};
-    QTest::newRow("infinite")
-        << QByteArray("[limit]\nleft=1\ntop=1e999\n[default]\nfont=1\ncol=1\nrow=3\nalign=0\n")
-        << QStringList{General} << QList<double>{1, 9, 9, 9, 9, 9};
 }
 
 void TestSettings::load() {
