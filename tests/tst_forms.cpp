@@ -1,8 +1,5 @@
-// The pages' form images in forms.vsk, without screens: kept byte for byte,
-// reduced for their sheet, copied and deleted with their pages and
-// templates, orphans removed at the open, the file made when missing, its
-// copy taken only after a change, and a write killed half-way undone in both
-// files at once.
+// The pages' form images in forms.vsk: kept, reduced, copied and deleted
+// with the layout, the file and its copy, and a killed write across both files.
 #include "TestSupport.h"
 #include "common/AppFolder.h"
 #include "common/Globals.h"
@@ -21,7 +18,6 @@
 #include <QtTest>
 #include <csignal>
 #include <sqlite3.h>
-#include <sys/stat.h>
 
 namespace {
 
@@ -29,30 +25,16 @@ Page newRow(const QString& no) {
     return Page{QString(), no, 0, 1};
 }
 
-// A scanned form: noisy tinted paper, ruled boxes; JPEG keeps it smaller.
-QImage scan(QSize size) {
-    QImage image(size, QImage::Format_RGB32);
-    auto* pixel = reinterpret_cast<QRgb*>(image.bits());
-    for (qsizetype i = 0; i < qsizetype(size.width()) * size.height(); ++i) {
-        const int v = 235 + int(QRandomGenerator::global()->bounded(20));
-        pixel[i] = qRgb(v, v - 3, v - 8);
-    }
-    QPainter painter(&image);
-    painter.setPen(QPen(Qt::black, size.width() / 400.0));
-    for (int row = 1; row < 10; ++row)
-        painter.drawRect(QRectF(size.width() * 0.1, size.height() * row / 11.0, size.width() * 0.8,
-                                size.height() / 22.0));
-    return image;
-}
-
-// A drawn form of few colours: a black box on white, or on nothing.
-QImage lineArt(QSize size, bool transparent = false) {
+// A form with a black box in its middle, on white or on nothing; a scan's
+// noisy paper makes it a photograph, kept as JPEG.
+QImage form(QSize size, bool noisy = false, bool transparent = false) {
     QImage image(size, transparent ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     image.fill(transparent ? Qt::transparent : Qt::white);
-    QPainter painter(&image);
-    painter.fillRect(
-        QRectF(size.width() * 0.25, size.height() * 0.25, size.width() * 0.5, size.height() * 0.5),
-        Qt::black);
+    auto* pixel = reinterpret_cast<QRgb*>(image.bits());
+    for (qsizetype i = 0; noisy && i < qsizetype(size.width()) * size.height(); ++i)
+        pixel[i] = qRgb(235 + int(QRandomGenerator::global()->bounded(20)), 232, 227);
+    QPainter(&image).fillRect(QRectF(QPointF(size.width(), size.height()) / 4, QSizeF(size) / 2),
+                              Qt::black);
     return image;
 }
 
@@ -64,18 +46,13 @@ StoredForm bytesForm(const QByteArray& bytes) {
 QByteArray awkwardBytes(int size) {
     QByteArray bytes(size, Qt::Uninitialized);
     for (int i = 0; i < size; ++i)
-        bytes[i] = char(i < 512 ? i : i * 7919 >> 5);
+        bytes[i] = char(i ^ i >> 8);
     return bytes;
 }
 
 // What a keyed reader outside the program finds in `file`.
 QString shell(const QString& file, const QString& sql) {
     return RunSqlcipherShell(file, "PRAGMA key='4817k205';\n" + sql + "\n", nullptr).trimmed();
-}
-
-int modeOf(const QString& path) {
-    struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
 }
 
 // Ends what an in-process start left running.
@@ -94,32 +71,24 @@ qlonglong formPages(AppFolderFixture& app) {
                       "(select page_id from forms.page_form order by page_id)");
 }
 
-// Template 1 "請求書" with pages 1 and 2, a form on page 1 only; template 2
+// Template 1 with pages 1 and 2, a form on page 1 only; template 2
 // with page 3 and its form.
-void fillTwoTemplates(AppFolderFixture& app) {
+void fillTwoTemplates() {
     LayoutStore store = Layout();
-    store.SaveTemplate(store.CreateTemplate(), "請求書", {newRow("1"), newRow("2")});
+    store.SaveTemplate(store.CreateTemplate(), "", {newRow("1"), newRow("2")});
     store.SaveTemplate(store.CreateTemplate(), "納品書", {newRow("1")});
     Forms().StoreForm("1", bytesForm(awkwardBytes(300000)));
     Forms().StoreForm("3", bytesForm("3"));
-    QCOMPARE(formPages(app), 13);
 }
 
 // --- The child that dies in the middle of a commit ------------------------
 // It changes the layout in a copy of this program's process, through a file
 // layer that kills the process at one moment of the engine's commit across
-// both files: when the super-journal is made (before either file is
-// written), when it is about to go (both files written), or when it is gone
-// (the commit's point of no return).
+// both files: when its super-journal is about to go (both files written),
+// or when it is gone (the commit's point of no return).
 
 sqlite3_vfs* realVfs = nullptr;
 QByteArray killAt;
-
-#ifdef SQLITE_OPEN_SUPER_JOURNAL
-constexpr int SuperJournalFlag = SQLITE_OPEN_SUPER_JOURNAL;
-#else
-constexpr int SuperJournalFlag = SQLITE_OPEN_MASTER_JOURNAL;
-#endif
 
 bool isSuperJournal(const char* name) {
     return name && QByteArray(name).contains(LayoutFiles::Data.toLatin1() + "-mj");
@@ -130,12 +99,6 @@ int dieInCommit(const QString& folder, const QByteArray& operation, const QByteA
     realVfs = sqlite3_vfs_find(nullptr);
     shim = *realVfs;
     shim.zName = "die-in-commit";
-    shim.xOpen = [](sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int* out) {
-        const int rc = realVfs->xOpen(realVfs, name, file, flags, out);
-        if ((flags & SuperJournalFlag) && killAt == "made")
-            std::raise(SIGKILL);
-        return rc;
-    };
     shim.xDelete = [](sqlite3_vfs*, const char* name, int syncDir) {
         if (isSuperJournal(name) && killAt == "both written")
             std::raise(SIGKILL);
@@ -166,49 +129,13 @@ class TestForms : public QObject {
     Q_OBJECT
 private slots:
     void cleanup() { endRun(); }
-    void keptByteForByteAndReplaced();
     void reducedForTheSheet_data();
     void reducedForTheSheet();
-    void copiedAndDeletedWithTheLayout();
+    void keptCopiedAndDeletedWithTheLayout();
     void madeWhenMissingAndCopiedOnlyAfterAChange();
     void killedWriteIsAllOrNothing_data();
     void killedWriteIsAllOrNothing();
 };
-
-void TestForms::keptByteForByteAndReplaced() {
-    AppFolderFixture app;
-    app.OpenLayoutDatabase();
-    LayoutStore store = Layout();
-    store.SaveTemplate(store.CreateTemplate(), "", {newRow("1"), newRow("2")});
-    FormStore forms = Forms();
-    QVERIFY(!forms.Form("1"));
-
-    const QByteArray bytes = awkwardBytes(1 << 20);
-    forms.StoreForm("1", StoredForm{bytes, "jpeg", 1653, 2338});
-    // No page, no form: an id that is not a page stores nothing.
-    QVERIFY_THROWS_EXCEPTION(std::runtime_error, forms.StoreForm("9", bytesForm("x")));
-    QVERIFY_THROWS_EXCEPTION(std::exception, forms.StoreForm("1.5", bytesForm("x")));
-
-    // Read back after the file was closed and opened again.
-    app.CloseLayoutDatabase();
-    QCOMPARE(shell(app.file(LayoutFiles::Forms),
-                   "select page_id || ':' || length(image) || ':' || substr(hex(image), 1, 8) "
-                   "from page_form;"),
-             QString("1:1048576:00010203"));
-    app.OpenLayoutDatabase();
-    const std::optional<StoredForm> kept = Forms().Form("1");
-    QVERIFY(kept);
-    QVERIFY(kept->image == bytes);
-    QCOMPARE(kept->format, QString("jpeg"));
-    QCOMPARE(QSize(kept->widthPx, kept->heightPx), QSize(1653, 2338));
-
-    // A new picture replaces the page's form.
-    Forms().RememberForm("1", lineArt({800, 600}), SheetSizeMm(1, PaperDirections::Landscape));
-    QCOMPARE(app.Scalar("select count(*) as n from forms.page_form where page_id = 1"), 1);
-    const StoredForm replaced = *Forms().Form("1");
-    QCOMPARE(replaced.format, QString("png"));
-    QCOMPARE(replaced.Decode().size(), QSize(800, 600));
-}
 
 void TestForms::reducedForTheSheet_data() {
     QTest::addColumn<QImage>("picture");
@@ -216,24 +143,15 @@ void TestForms::reducedForTheSheet_data() {
     QTest::addColumn<int>("direction");
     QTest::addColumn<QSize>("kept");
     QTest::addColumn<QString>("format");
-    // Where the picture has ink, as a share of its width and height: the top
-    // edge of a scan's first box, the middle of a drawn one.
-    QTest::addColumn<QPointF>("ink");
-    const QPointF boxEdge(0.5, 1 / 11.0), middle(0.5, 0.5);
-    // 210 x 297 mm at 200 dpi: 1653.5 x 2338.6 pixels, never more.
-    QTest::newRow("A4 scan at 300 dpi")
-        << scan({2480, 3508}) << 1 << 0 << QSize(1653, 2338) << "jpeg" << boxEdge;
-    // Each side on its own: 210 mm across a landscape A5 (1653 pixels), and
-    // 1000 pixels kept down its 148 mm (at most 1165).
-    QTest::newRow("A5 landscape") << scan({2400, 1000}) << 2 << 1 << QSize(1653, 1000) << "jpeg"
-                                  << boxEdge;
-    QTest::newRow("small line art kept")
-        << lineArt({600, 800}) << 4 << 0 << QSize(600, 800) << "png" << middle;
+    // 200 dpi at most, each side on its own: 210 mm across a landscape A5
+    // (1653 pixels), 1000 pixels kept down its 148 mm (at most 1165).
+    QTest::newRow("A5 landscape scan")
+        << form({2400, 1000}, true) << 2 << 1 << QSize(1653, 1000) << "jpeg";
     QTest::newRow("transparent on paper")
-        << lineArt({400, 400}, true) << 0 << 0 << QSize(400, 400) << "png" << middle;
+        << form({400, 400}, false, true) << 0 << 0 << QSize(400, 400) << "png";
     // No sheet: A3's long side, 420 mm, both ways (3307 pixels).
     QTest::newRow("size outside the table")
-        << lineArt({4000, 3400}) << 9 << 0 << QSize(3307, 3307) << "png" << middle;
+        << form({4000, 3400}) << 9 << 0 << QSize(3307, 3307) << "png";
 }
 
 void TestForms::reducedForTheSheet() {
@@ -242,40 +160,49 @@ void TestForms::reducedForTheSheet() {
     QFETCH(int, direction);
     QFETCH(QSize, kept);
     QFETCH(QString, format);
-    QFETCH(QPointF, ink);
-    const StoredForm form = ReduceForm(picture, SheetSizeMm(sizeCode, direction));
-    QCOMPARE(QSize(form.widthPx, form.heightPx), kept);
-    QCOMPARE(form.format, format);
-    const QImage decoded = form.Decode();
+    const StoredForm reduced = ReduceForm(picture, SheetSizeMm(sizeCode, direction));
+    QCOMPARE(QSize(reduced.widthPx, reduced.heightPx), kept);
+    QCOMPARE(reduced.format, format);
+    const QImage decoded = reduced.Decode();
     QCOMPARE(decoded.size(), kept);
     // Paper stays light and the box dark, where they were in the picture.
-    const QPoint paper(kept.width() / 20, kept.height() / 20);
-    QVERIFY2(qGray(decoded.pixel(paper)) > 200, qPrintable(QString::number(decoded.pixel(paper))));
-    QVERIFY(qGray(decoded.pixel(int(kept.width() * ink.x()), int(kept.height() * ink.y()))) < 100);
+    QVERIFY(qGray(decoded.pixel(kept.width() / 20, kept.height() / 20)) > 200);
+    QVERIFY(qGray(decoded.pixel(kept.width() / 2, kept.height() / 2)) < 100);
 }
 
-void TestForms::copiedAndDeletedWithTheLayout() {
+void TestForms::keptCopiedAndDeletedWithTheLayout() {
     AppFolderFixture app;
     app.OpenLayoutDatabase();
-    fillTwoTemplates(app);
-    LayoutStore store = Layout();
-    const QByteArray first = Forms().Form("1")->image;
+    fillTwoTemplates();
+    // An id that is not a page stores nothing.
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, Forms().StoreForm("9", bytesForm("x")));
+    QVERIFY_THROWS_EXCEPTION(std::exception, Forms().StoreForm("1.5", bytesForm("x")));
+    // Kept byte for byte after the file was closed and opened again.
+    app.CloseLayoutDatabase();
+    app.OpenLayoutDatabase();
+    QVERIFY(!Forms().Form("2"));
+    const std::optional<StoredForm> kept = Forms().Form("1");
+    QVERIFY(kept && kept->image == awkwardBytes(300000) && kept->format == "png");
+    QCOMPARE(QSize(kept->widthPx, kept->heightPx), QSize(3, 4));
+    // A new picture replaces the page's form.
+    Forms().RememberForm("3", form({800, 600}), SheetSizeMm(1, PaperDirections::Landscape));
+    QCOMPARE(app.Scalar("select count(*) as n from forms.page_form where page_id = 3"), 1);
+    QCOMPARE(Forms().Form("3")->Decode().size(), QSize(800, 600));
 
     // The copy's pages (4 and 5, in the order made) get the forms of theirs.
+    LayoutStore store = Layout();
     QCOMPARE(store.CopyTemplate("1"), QString("3"));
-    QVERIFY(Forms().Form("4") && Forms().Form("4")->image == first);
-    QVERIFY(!Forms().Form("5"));
+    QVERIFY(Forms().Form("4")->image == kept->image);
+    QCOMPARE(formPages(app), 134);
 
     // A save that fails after deleting a page keeps the page and its form.
     QVERIFY_THROWS_EXCEPTION(std::exception,
                              store.SaveTemplate("3", "", {Page{"4", "", 0, 1}, newRow("x")}));
     QVERIFY(Forms().Form("4"));
-    // Deleting a page deletes its form; the original's stays.
+    // Deleting a page or a template deletes its forms, and only theirs.
     store.SaveTemplate("3", "", {Page{"4", "", 0, 1}, Page{"5", "1", 0, 1}});
-    QVERIFY(!Forms().Form("4") && Forms().Form("1"));
-
-    // Deleting a template deletes its pages' forms, and only theirs.
     Forms().StoreForm("5", bytesForm("5"));
+    QCOMPARE(formPages(app), 135);
     store.DeleteTemplate("1");
     QCOMPARE(formPages(app), 35);
 
@@ -295,35 +222,31 @@ void TestForms::madeWhenMissingAndCopiedOnlyAfterAChange() {
     app.OpenLayoutDatabase();
     Layout().SaveTemplate(Layout().CreateTemplate(), "", {newRow("1")});
     app.CloseLayoutDatabase();
-    QVERIFY(QFile::remove(app.file(LayoutFiles::Forms)));
-    QVERIFY(::chmod(QFile::encodeName(app.file(LayoutFiles::Data)).constData(), 0640) == 0);
     const QString forms = app.file(LayoutFiles::Forms);
     const QString backup = app.file(LayoutFiles::FormsBackup);
+    QVERIFY(QFile::remove(forms));
+    QVERIFY(QFile::setPermissions(app.file(LayoutFiles::Data), QFileDevice::ReadOwner |
+                                                                   QFileDevice::WriteOwner |
+                                                                   QFileDevice::ReadGroup));
     MessageRecorder recorder;
 
-    // Made at the open, with data.vsk's bits, locked while the program runs.
+    // Made at the open, with data.vsk's bits, keyed, and both files locked
+    // while the program runs.
     QCOMPARE(StartUp(), StartResult::Running);
-    QCOMPARE(modeOf(forms), 0640);
     QVERIFY(!QFile::exists(backup));
-    // Making forms.vsk beside the open data.vsk kept data.vsk's lock.
-    for (const QString& file : {forms, app.file(LayoutFiles::Data)}) {
-        const QString held = shell(file, "select count(*) from sqlite_master;");
-        QVERIFY2(held.contains("locked"), qPrintable(held));
-    }
+    for (const QString& file : {forms, app.file(LayoutFiles::Data)})
+        QVERIFY(shell(file, "select count(*) from sqlite_master;").contains("locked"));
     endRun();
-    QCOMPARE(shell(forms, "select sql from sqlite_master;"),
-             QString("CREATE TABLE page_form (page_id INTEGER PRIMARY KEY, image BLOB NOT NULL, "
-                     "format TEXT NOT NULL, width_px INTEGER, height_px INTEGER)"));
+    QCOMPARE(QFile::permissions(forms), QFile::permissions(app.file(LayoutFiles::Data)));
+    QCOMPARE(shell(forms, "select count(*) from page_form;"), QString("0"));
     QVERIFY(
         RunSqlcipherShell(forms, "select 1 from page_form;\n", nullptr).contains("not a database"));
 
     // The first start with the file copies it; the next ones, with nothing
     // changed, leave the copy alone.
-    QByteArray before = ReadBytes(forms);
     QCOMPARE(StartUp(), StartResult::Running);
     endRun();
-    QCOMPARE(ReadBytes(backup), before);
-    QCOMPARE(modeOf(backup), 0640);
+    QCOMPARE(QFile::permissions(backup), QFile::permissions(forms));
     const QDateTime old = QDateTime::currentDateTime().addDays(-3);
     {
         QFile file(backup);
@@ -338,10 +261,9 @@ void TestForms::madeWhenMissingAndCopiedOnlyAfterAChange() {
     QCOMPARE(StartUp(), StartResult::Running);
     Forms().StoreForm("1", bytesForm("kept"));
     endRun();
-    before = ReadBytes(forms);
     QCOMPARE(StartUp(), StartResult::Running);
     endRun();
-    QCOMPARE(ReadBytes(backup), before);
+    QCOMPARE(ReadBytes(backup), ReadBytes(forms));
     QCOMPARE(shell(backup, "select image from page_form;"), QString("kept"));
     QVERIFY(recorder.shown.isEmpty());
 
@@ -349,10 +271,9 @@ void TestForms::madeWhenMissingAndCopiedOnlyAfterAChange() {
     const QByteArray goodCopy = ReadBytes(backup);
     WriteBytes(forms, "");
     QCOMPARE(StartUp(), StartResult::Failed);
-    QCOMPARE(recorder.texts(), QStringList{"処理中、異常が発生しました。\r"});
+    QCOMPARE(recorder.shown.size(), 1);
     QCOMPARE(ReadBytes(backup), goodCopy);
     QCOMPARE(ReadBytes(forms), QByteArray());
-    QCOMPARE(QDir(app.path()).entryList({"*.new*", "*-journal"}, QDir::Files), QStringList());
 }
 
 void TestForms::killedWriteIsAllOrNothing_data() {
@@ -361,21 +282,10 @@ void TestForms::killedWriteIsAllOrNothing_data() {
     // What the next start finds: the templates, the pages with a form.
     QTest::addColumn<QString>("templates");
     QTest::addColumn<qlonglong>("forms");
-    QTest::newRow("copy, super-journal made") << "copy"
-                                              << "made"
-                                              << "1,2" << 13ll;
-    QTest::newRow("copy, both files written") << "copy"
-                                              << "both written"
-                                              << "1,2" << 13ll;
-    QTest::newRow("copy, super-journal gone") << "copy"
-                                              << "gone"
-                                              << "1,2,3" << 134ll;
-    QTest::newRow("delete, both files written") << "delete"
-                                                << "both written"
-                                                << "1,2" << 13ll;
-    QTest::newRow("delete, super-journal gone") << "delete"
-                                                << "gone"
-                                                << "2" << 3ll;
+    const QString copy("copy"), written("both written"), gone("gone");
+    QTest::newRow("copy, both files written") << copy << written << "1,2" << 13ll;
+    QTest::newRow("copy, super-journal gone") << copy << gone << "1,2,3" << 134ll;
+    QTest::newRow("delete, super-journal gone") << QString("delete") << gone << "2" << 3ll;
 }
 
 void TestForms::killedWriteIsAllOrNothing() {
@@ -385,18 +295,14 @@ void TestForms::killedWriteIsAllOrNothing() {
     QFETCH(qlonglong, forms);
     AppFolderFixture app;
     app.OpenLayoutDatabase();
-    fillTwoTemplates(app);
+    fillTwoTemplates();
     app.CloseLayoutDatabase();
-    const qint64 formsSize = QFileInfo(app.file(LayoutFiles::Forms)).size();
 
     QProcess child;
     child.start(QCoreApplication::applicationFilePath(),
                 {"--die-in-commit", app.path(), operation, point});
     QVERIFY(child.waitForFinished(60000));
     QVERIFY2(child.exitStatus() == QProcess::CrashExit, child.readAllStandardError().constData());
-    // The copy had already written its forms into forms.vsk when it died.
-    if (operation == "copy" && point != "made")
-        QVERIFY(QFileInfo(app.file(LayoutFiles::Forms)).size() > formsSize);
 
     // The next start undoes the write in both files, or keeps it in both.
     MessageRecorder recorder;
@@ -408,11 +314,10 @@ void TestForms::killedWriteIsAllOrNothing() {
     QCOMPARE(ids.join(u','), templates);
     QCOMPARE(formPages(app), forms);
     endRun();
-    // The copy taken at that start is the same outcome; nothing is left over.
+    // The copy taken at that start is the same outcome.
     QCOMPARE(shell(app.file(LayoutFiles::FormsBackup),
                    "select group_concat(page_id, '') from page_form;"),
              QString::number(forms));
-    QCOMPARE(QDir(app.path()).entryList({"*-journal", "*-mj*"}, QDir::Files), QStringList());
 }
 
 int main(int argc, char** argv) {

@@ -15,7 +15,6 @@ class TestLayoutStore : public QObject {
 private slots:
     void templateAndPagesRoundTrip();
     void itemsKeepTheirStoredValues();
-    void failedWritesLeaveNothing();
     void everyPastedNumberIsChecked();
     void copyAndDeleteTakePagesAndItems();
     void paperSizesAgreeWithQt();
@@ -28,9 +27,9 @@ Page row(const QString& id, const QString& no, qint16 direction, qint16 size) {
 TextItemTexts item(const QString& text, QStringList numbers, qint16 align) {
     TextItemTexts t;
     t.text = text;
+    t.align = align;
     for (int n = 0; n < TextItemTexts::NumberCount; ++n)
         t.numbers[n] = numbers.value(n);
-    t.align = align;
     return t;
 }
 QStringList pageNumbers(const QList<Page>& pages) {
@@ -45,9 +44,8 @@ QStringList pageNumbers(const QList<Page>& pages) {
 void TestLayoutStore::templateAndPagesRoundTrip() {
     OpenAppFolder app;
     LayoutStore store = Layout();
-    QCOMPARE(store.CreateTemplate(), QString("1"));
+    store.CreateTemplate();
     QCOMPARE(store.CreateTemplate(), QString("2"));
-    QCOMPARE(store.TemplateName("2"), QString());
 
     // New rows get the next ids in row order; the grid lists them by number.
     store.SaveTemplate("2", "O'Hara 御中 '",
@@ -60,8 +58,6 @@ void TestLayoutStore::templateAndPagesRoundTrip() {
     store.SaveTemplate("2", "", {row("1", "3", 0, 2), row("2", "", 0, 4)});
     QCOMPARE(pageNumbers(store.Pages("2")), QStringList{"1:3:0:2"});
     QCOMPARE(store.Templates().size(), 2);
-    QCOMPARE(store.Templates().at(1).id, QString("2"));
-    QCOMPARE(store.Templates().at(1).name, QString());
 }
 
 void TestLayoutStore::itemsKeepTheirStoredValues() {
@@ -73,76 +69,40 @@ void TestLayoutStore::itemsKeepTheirStoredValues() {
                           item(" ", {"9", "1", "2", "3", "4", "2"}, 2)});
     const QList<TextItemTexts> items = store.Items("1");
     QCOMPARE(items.size(), 2);
-    QCOMPARE(items[0].text, QString("'御中'"));
-    QCOMPARE(items[0].numbers[TextItemTexts::Left], QString("3.03030303030303"));
+    QCOMPARE(items[0].text + items[1].text, QString("'御中' "));
     QCOMPARE(items[0].align, qint16(-1));
-    QCOMPARE(items[1].text, QString(" "));
-    for (const QString& exact : items[0].exact)
-        QVERIFY(exact.isEmpty());
+    QCOMPARE(items[0].exact, TextItemTexts().exact);
 
     // A value more precise than its shown text is kept aside at full precision.
     app.Exec("update moji set p_left = 3.0303030303030303 where moji_id = 1");
     const TextItemTexts precise = store.Items("1").at(0);
     QCOMPARE(precise.numbers[TextItemTexts::Left], QString("3.03030303030303"));
     QCOMPARE(TextToDouble(precise.exact[TextItemTexts::Left]), 3.0303030303030303);
-    const TextItem printed = store.ItemsToPrint("1").at(0);
-    QCOMPARE(printed.pLeft, 3.0303030303030303);
-    QCOMPARE(printed.pSize, 10.5);
-    QCOMPARE(printed.pRowCount, qint16(1));
+    QCOMPARE(store.ItemsToPrint("1").at(0).pLeft, 3.0303030303030303);
 
     const TextItemTexts added = item("新規項目", {"10.5", "1", "2", "3", "20", "1"}, 0);
     QCOMPARE(store.InsertItem("1", added), QString("3"));
-    QCOMPARE(store.Items("1").size(), 3);
 
     // One item read back by its id, as the grid shows it, whatever the
     // page's other items hold.
     app.Exec("update moji set p_size = null where moji_id = 2");
     QVERIFY_THROWS_EXCEPTION(DatabaseError, store.Items("1"));
     const TextItemTexts one = store.Item("1", "3");
-    QCOMPARE(one.text, added.text);
-    QCOMPARE(one.numbers, added.numbers);
-    QCOMPARE(one.align, added.align);
+    QVERIFY(one.text == added.text && one.numbers == added.numbers && one.align == added.align);
     QCOMPARE(store.Item("1", "1").exact, precise.exact);
-    // Another page's item, or none: no item.
+    // Another page's item: no item.
     store.SaveTemplate(t, "", {row("1", "1", 0, 1), row("", "2", 0, 1)});
     QVERIFY_THROWS_EXCEPTION(std::runtime_error, store.Item("2", "3"));
-    QVERIFY_THROWS_EXCEPTION(std::runtime_error, store.Item("1", "4"));
-}
-
-void TestLayoutStore::failedWritesLeaveNothing() {
-    OpenAppFolder app;
-    LayoutStore store = Layout();
-    const QString t = store.CreateTemplate();
-    store.SaveTemplate(t, "before", {row("", "1", 0, 1)});
-    store.SaveItems("1", {item("keep", {"10", "1", "2", "3", "4", "1"}, 0)});
-
-    // A typed number that is no plain literal never reaches the database,
-    // and what the same save wrote before it is rolled back.
-    QVERIFY_THROWS_EXCEPTION(ConversionError,
-                             store.SaveItems("1", {item("a", {"10", "1", "2", "3", "4", "1"}, 0),
-                                                   item("b", {"1); delete from moji; --"}, 0)}));
-    QCOMPARE(store.Items("1").size(), 1);
-    QCOMPARE(store.Items("1").at(0).text, QString("keep"));
-    QVERIFY_THROWS_EXCEPTION(
-        ConversionError, store.SaveTemplate(t, "after", {row("", "2", 0, 0), row("", "x", 0, 0)}));
-    QCOMPARE(store.TemplateName(t), QString("before"));
-    QCOMPARE(store.Pages(t).size(), 1);
-    QVERIFY(!LayoutWorkspace->InTransaction());
-
-    // Ids stay within 16 bits.
-    app.Exec("insert into template (template_id) select 32767");
-    QVERIFY_THROWS_EXCEPTION(std::exception, store.CreateTemplate());
-    QCOMPARE(app.Scalar("select count(*) as n from template"), 2);
 }
 
 // Every number the store pastes into a statement, typed or passed on, is
-// checked first: one that is no plain literal is refused before the database
-// sees anything.
+// checked first: one that is no plain literal is refused, and what the same
+// write did before it is rolled back.
 void TestLayoutStore::everyPastedNumberIsChecked() {
     OpenAppFolder app;
     LayoutStore store = Layout();
     const QString t = store.CreateTemplate();
-    store.SaveTemplate(t, "", {row("", "1", 0, 1)});
+    store.SaveTemplate(t, "before", {row("", "1", 0, 1)});
     const QStringList good = {"10", "1", "2", "3", "4", "1"};
     store.SaveItems("1", {item("keep", good, 0)});
 
@@ -154,7 +114,12 @@ void TestLayoutStore::everyPastedNumberIsChecked() {
         attempts << [&store, numbers] { store.SaveItems("1", {item("a", numbers, 0)}); }
                  << [&store, numbers] { store.InsertItem("1", item("a", numbers, 0)); };
     }
-    attempts << [&] { store.SaveTemplate(t, "", {row("", attack, 0, 0)}); }
+    // Rows before the refused one are rolled back with it.
+    attempts << [&] { store.SaveItems("1", {item("a", good, 0), item("b", {attack}, 0)}); };
+    attempts <<
+        [&] {
+            store.SaveTemplate(t, "after", {row("", "2", 0, 0), row("", attack, 0, 0)});
+        }
              << [&] { store.SaveTemplate(t, "", {row("1", attack, 0, 0)}); }
              << [&] { store.SaveTemplate(t, "", {row(attack, "", 0, 0)}); }
              << [&] { store.SaveTemplate(attack, "", {}); } << [&] { store.DeleteTemplate(attack); }
@@ -173,9 +138,10 @@ void TestLayoutStore::everyPastedNumberIsChecked() {
         QVERIFY2(refused, qPrintable(QString("attempt %1 was not refused").arg(i)));
     }
     QCOMPARE(app.Scalar("select count(*) as n from template"), 1);
+    QCOMPARE(store.TemplateName(t), QString("before"));
     QCOMPARE(pageNumbers(store.Pages(t)), QStringList{"1:1:0:1"});
     QCOMPARE(store.Items("1").size(), 1);
-    QCOMPARE(store.Items("1").at(0).numbers, item("keep", good, 0).numbers);
+    QCOMPARE(store.Items("1").at(0).text, QString("keep"));
     QVERIFY(!LayoutWorkspace->InTransaction());
 }
 
@@ -184,45 +150,25 @@ void TestLayoutStore::copyAndDeleteTakePagesAndItems() {
     LayoutStore store = Layout();
     const QString t = store.CreateTemplate();
     store.SaveTemplate(t, "請求書", {row("", "2", 1, 0), row("", "1", 0, 3)});
-    store.SaveItems("1", {item("a", {"10", "1", "2", "3", "4", "1"}, 0),
-                          item("b", {"11", "5", "6", "7", "8", "2"}, 1)});
-    store.SaveItems("2", {item("c", {"12", "9", "10", "11", "12", "3"}, 2)});
+    store.SaveItems("1", {item("a", {"10", "1", "2", "3", "4", "1"}, 0)});
     // Another template's page, so that the copy's page ids are not just 3 and 4.
-    const QString other = store.CreateTemplate();
-    store.SaveTemplate(other, "", {row("", "1", 0, 0)});
+    store.SaveTemplate(store.CreateTemplate(), "", {row("", "1", 0, 0)});
 
-    const QString copy = store.CopyTemplate(t);
-    QCOMPARE(copy, QString("3"));
-    // The copy keeps no name; its pages come in the order they were made.
-    QCOMPARE(store.TemplateName(copy), QString());
-    QCOMPARE(pageNumbers(store.Pages(copy)), (QStringList{"5:1:0:3", "4:2:1:0"}));
-    QCOMPARE(store.Items("4").size(), 2);
-    QCOMPARE(store.Items("4").at(1).numbers[TextItemTexts::RowCount], QString("2"));
-    QCOMPARE(store.Items("5").at(0).text, QString("c"));
+    // The copy's pages come in the order they were made.
+    QCOMPARE(store.CopyTemplate(t), QString("3"));
+    QCOMPARE(pageNumbers(store.Pages("3")), (QStringList{"5:1:0:3", "4:2:1:0"}));
+    QCOMPARE(store.Items("4").at(0).numbers, store.Items("1").at(0).numbers);
 
     store.DeleteTemplate(t);
-    QVERIFY(store.Pages(t).isEmpty());
-    QVERIFY(store.Items("1").isEmpty());
-    QCOMPARE(store.Items("4").size(), 2);
-
-    // A template with more pages than the page grid holds is not copied at all.
-    for (int p = 0; p < 31; ++p)
-        app.Exec(QString("insert into page (page_id, template_id, page_no, paper_direction, "
-                         "paper_size) select %1, %2, %3, 0, 1")
-                     .arg(100 + p)
-                     .arg(other)
-                     .arg(p + 2));
-    const qlonglong templates = app.Scalar("select count(*) as n from template");
-    QVERIFY_THROWS_EXCEPTION(std::runtime_error, store.CopyTemplate(other));
-    QCOMPARE(app.Scalar("select count(*) as n from template"), templates);
+    QVERIFY(store.Pages(t).isEmpty() && store.Items("1").isEmpty());
+    QCOMPARE(store.Items("4").size(), 1);
 }
 
 void TestLayoutStore::paperSizesAgreeWithQt() {
-    QCOMPARE(PaperSizes::Items(), (QStringList{"Ａ３", "A４", "A５", "Ｂ４", "Ｂ５"}));
     for (const PaperSize& size : PaperSizes::All()) {
         QCOMPARE(PaperSizes::Find(size.code), &size);
-        const QSizeF qt = QPageSize(size.pageSizeId).size(QPageSize::Millimeter);
-        QCOMPARE(qt, QSizeF(size.widthMm, size.heightMm));
+        QCOMPARE(QPageSize(size.pageSizeId).size(QPageSize::Millimeter),
+                 QSizeF(size.widthMm, size.heightMm));
         QCOMPARE(SheetSizeMm(size.code, PaperDirections::Landscape),
                  QSizeF(size.heightMm, size.widthMm));
     }
