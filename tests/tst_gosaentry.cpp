@@ -41,7 +41,6 @@ private slots:
     void calibrationRefusedAsRegistering();
     void calibrationPrintsTheTypedOffsets_data();
     void calibrationPrintsTheTypedOffsets();
-    void calibrationFailureShowsTheGeneralMessage();
 
 private:
     inline static const QStringList Boxes = {"TxtLeft", "TxtTop", "TxtFont", "TxtCol", "TxtRow"};
@@ -237,19 +236,6 @@ void TestGosaEntry::calibrationPrintsTheTypedOffsets() {
     QCOMPARE(QPointF(OffsetLeft, OffsetTop), QPointF(1.5, -0.75));
     QCOMPARE(Control("TxtLeft")->text(), left.isEmpty() ? "0" : left);
     QCOMPARE(Control("TxtTop")->text(), top);
-    QVERIFY(!Closed());
-}
-
-// A sheet that cannot be printed (here a folder where the file goes) shows
-// the general message; nothing is printed or written and the screen stays.
-void TestGosaEntry::calibrationFailureShowsTheGeneralMessage() {
-    Open();
-    const QByteArray before = IniText();
-    QVERIFY(QDir().mkdir(Pdf()));
-    QTest::mouseClick(Control<QPushButton>("CmdCalibrate"), Qt::LeftButton);
-    QCOMPARE(messages_->texts(), QStringList{"処理中、異常が発生しました。\r"});
-    QVERIFY(QFileInfo(Pdf()).isDir());
-    QCOMPARE(IniText(), before);
     QVERIFY(!Closed());
 }
 
