@@ -16,6 +16,9 @@ struct TextItem {
     qint16 pColCount = 0;
     qint16 pRowCount = 0;
     qint16 pPosition = 0; // alignment code: 0 left, 1 centre, 2 right; any other prints as left
+    // Set where merged values may hold line breaks: each "\n" ends its
+    // printed line there, and the characters-per-line cut starts afresh.
+    bool breakLines = false;
 };
 
 // A text item as the item grid shows and saves it: its numbers as texts.

@@ -6,6 +6,7 @@
 VESK_PACKAGES=(
     # build
     cmake ninja-build g++ pkg-config qt6-base-dev libsqlcipher-dev libsimpleini-dev libcups2-dev
+    libcsv-dev
     # run: the database shell, the fonts the printed sheets ask for, Qt's own
     # Japanese texts (buttons, file dialog) and its TIFF reader for scans
     sqlcipher fonts-ipafont-mincho fonts-ipafont-gothic qt6-translations-l10n
