@@ -9,10 +9,12 @@
 #include "layout/Page.h"
 #include "layout/Template.h"
 #include "layout/TextItem.h"
+#include "merge/MergeSource.h"
 
 #include <QList>
 #include <QString>
 #include <QtGlobal>
+#include <optional>
 
 class Database;
 class Workspace;
@@ -54,6 +56,11 @@ public:
     void SaveItems(const QString& pageId, const QList<TextItemTexts>& items);
     // Adds one item to the page; returns its id.
     QString InsertItem(const QString& pageId, const TextItemTexts& item);
+
+    // The merge file the template was last previewed with; nullopt for none.
+    std::optional<MergeSource> TemplateMergeSource(const QString& templateId);
+    // Remembers `source` for the template, replacing what it had.
+    void SaveTemplateMergeSource(const QString& templateId, const MergeSource& source);
 
 private:
     Workspace* workspace_;
