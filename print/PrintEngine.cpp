@@ -44,9 +44,11 @@ template <class DrawPages> void printDocument(DrawPages drawPages) {
         if (e.pagesHandedOver == 0)
             throw;
         // Those sheets may be printing already: the user must not print them twice.
-        throw PrinterError(
-            QString::fromUtf8(e.what()) + u'\n' +
-            QStringLiteral("用紙 1～%1 枚目は印刷に渡されました。").arg(e.pagesHandedOver));
+        const QString sheets = e.pagesHandedOver == 1
+                                   ? QStringLiteral("用紙 1 枚目")
+                                   : QStringLiteral("用紙 1～%1 枚目").arg(e.pagesHandedOver);
+        throw PrinterError(QString::fromUtf8(e.what()) + u'\n' + sheets +
+                           QStringLiteral("は印刷に渡されました。"));
     } catch (...) {
         printer.KillDoc();
         throw;
