@@ -34,19 +34,14 @@ struct Dialog {
     void ok() const { QTest::mouseClick(form->findChild<QPushButton*>("CmdOK"), Qt::LeftButton); }
 };
 
-// A page dump: "no/direction/size:" then its items.
+// A template's pages, "no/direction/size:" then each item's texts.
 QStringList dumpTemplate(const QString& templateId) {
     QStringList out;
     for (const Page& page : Layout().Pages(templateId)) {
-        QString dump = QString("%1/%2/%3:").arg(page.pageNo).arg(page.direction).arg(page.size);
-        for (const TextItemTexts& item : Layout().Items(page.id)) {
-            QStringList v{item.text};
-            for (const QString& n : item.numbers)
-                v.append(n);
-            v.append(QString::number(item.align));
-            dump += " [" + v.join('|') + "]";
-        }
-        out.append(dump);
+        out.append(QString("%1/%2/%3:").arg(page.pageNo).arg(page.direction).arg(page.size));
+        for (const TextItemTexts& item : Layout().Items(page.id))
+            out.last() += QStringList(item.numbers.begin(), item.numbers.end()).join('|') +
+                          QString("|%1|%2;").arg(item.align).arg(item.text);
     }
     return out;
 }
@@ -99,24 +94,15 @@ void TestTemplateDlg::entriesActOnTheirOwnIds() {
     CloseAllScreens();
     TemplateMode = 2;
     {
+        // A double click (a click, then the second press) does what OK does.
         Dialog d;
-        d.select(0);
-        d.ok();
+        const QRect r = d.list()->visualItemRect(d.list()->item(0));
+        QTest::mouseClick(d.list()->viewport(), Qt::LeftButton, {}, r.center());
+        QTest::mouseDClick(d.list()->viewport(), Qt::LeftButton, {}, r.center());
         QApplication::processEvents();
         QCOMPARE(CurrentTemplateId, QString("3"));
         QVERIFY(VisibleScreen<FrmPage>());
         QTRY_VERIFY(d.form.isNull()); // the dialog closed and was released
-    }
-    CloseAllScreens();
-    {
-        // A double click (a click, then the second press) does what OK does.
-        Dialog d;
-        const QRect r = d.list()->visualItemRect(d.list()->item(1));
-        QTest::mouseClick(d.list()->viewport(), Qt::LeftButton, {}, r.center());
-        QTest::mouseDClick(d.list()->viewport(), Qt::LeftButton, {}, r.center());
-        QApplication::processEvents();
-        QCOMPARE(CurrentTemplateId, QString("7"));
-        QVERIFY(VisibleScreen<FrmPage>());
     }
 }
 
@@ -132,16 +118,8 @@ void TestTemplateDlg::deleteAnsweredNoThenYes() {
         const auto items = d.list()->selectedItems();
         return items.size() == 1 ? items.first()->text() : QString::number(items.size());
     };
-    // The list has the focus and no selection; the first Down selects the
-    // first entry, the next the second.
     d.form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(d.form));
-    QCOMPARE(QApplication::focusWidget(), d.list());
-    QCOMPARE(selected(), QString("0"));
-    PressKey(Qt::Key_Down);
-    QCOMPARE(selected(), QString("O'Brien商事"));
-    PressKey(Qt::Key_Down);
-    QCOMPARE(selected(), QString("納品書"));
     recorder.answer = QMessageBox::No;
     d.select(0);
     d.ok();
@@ -182,7 +160,7 @@ void TestTemplateDlg::copyUpToThirtyPages() {
     makeTemplate(app, 3, "空", 0, 0);
     const QStringList source = dumpTemplate("1");
     QCOMPARE(source.size(), 30);
-    QVERIFY(source.first().contains("|3.03030303030303|"));
+    QVERIFY(source.first().contains("|3.03030303030303|") && source.first().contains("' 御中"));
     const qlonglong pages = app.Scalar("select count(*) as n from page");
     TemplateMode = 1;
     MessageRecorder recorder;
