@@ -22,7 +22,6 @@
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -179,19 +178,17 @@ QList<ScreenTable> Tables() {
 
 // The text a control shows, in the table's terms.
 QString CaptionOf(QWidget* w) {
-    if (auto* b = qobject_cast<QAbstractButton*>(w))
-        return b->text();
-    if (auto* l = qobject_cast<QLabel*>(w))
-        return l->text();
+    QStringList parts;
     if (auto* f = qobject_cast<QGroupBox*>(w))
         return f->title();
-    QStringList parts;
     if (auto* c = qobject_cast<QComboBox*>(w)) {
         for (int i = 0; i < c->count(); ++i)
             parts.append(c->itemText(i));
     } else if (auto* g = qobject_cast<SpreadGrid*>(w)) {
         for (int col = 0; col < g->columnCount(); ++col)
             parts.append(g->horizontalHeaderItem(col)->text());
+    } else {
+        return w->property("text").toString(); // a button's or a label's
     }
     return parts.join(u'|');
 }
