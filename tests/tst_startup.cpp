@@ -150,10 +150,8 @@ class TestStartUp : public QObject {
 private slots:
     void cleanup() { endRun(); }
     void normalStart();
-    void failureBeforeReplacementKeepsACompleteDatabase_data();
-    void failureBeforeReplacementKeepsACompleteDatabase();
-    void unsoundDatabaseKeepsTheLastGoodBackup_data();
-    void unsoundDatabaseKeepsTheLastGoodBackup();
+    void failedStartLeavesWhatWasThere_data();
+    void failedStartLeavesWhatWasThere();
     void secondCopyEndsSilently();
     void formsReducedForTheSheet();
     void formsKeptCopiedAndDeletedWithTheLayout();
@@ -253,100 +251,82 @@ void TestStartUp::normalStart() {
     QVERIFY(recorder.shown.isEmpty());
 }
 
-void TestStartUp::failureBeforeReplacementKeepsACompleteDatabase_data() {
-    // After the compaction, before data.vsk is replaced: the power fails, the
-    // last rename fails (a folder stands where the compaction was), or
-    // data.vsk is gone, which leaves the compaction the only copy.
-    QTest::addColumn<int>("failure");
-    QTest::newRow("power fails") << 0;
-    QTest::newRow("rename refused") << 1;
-    QTest::newRow("data.vsk gone") << 2;
-}
-
-void TestStartUp::failureBeforeReplacementKeepsACompleteDatabase() {
-    QFETCH(int, failure);
-    AppFolderFixture app;
-    fill(app);
-    const QByteArray before = ReadBytes(app.file(LayoutFiles::Data));
-    MessageRecorder recorder;
-    SetStartUpHook([&](const char* step) {
-        if (QByteArray(step) != "compacted")
-            return;
-        if (failure == 1) {
-            QVERIFY(QFile::remove(app.file(LayoutFiles::Compacted)));
-            QVERIFY(QDir(app.path()).mkdir(LayoutFiles::Compacted));
-            return;
-        }
-        if (failure == 2)
-            QFile::remove(app.file(LayoutFiles::Data));
-        throw std::runtime_error("the power went off");
-    });
-    QCOMPARE(StartUp(), StartResult::Failed);
-    QCOMPARE(recorder.shown.size(), 1);
-    QCOMPARE(ReadBytes(app.file(LayoutFiles::Backup)), before);
-    if (failure == 2) {
-        QCOMPARE(templatesIn(app.file(LayoutFiles::Compacted)), QString("1:,2:納品書"));
-        return;
-    }
-    QCOMPARE(ReadBytes(app.file(LayoutFiles::Data)), before);
-    // What the start created is gone; the folder in its way was not its own.
-    QStringList left{LayoutFiles::Data, LayoutFiles::Backup, LayoutFiles::Forms, "vesk.ini"};
-    if (failure == 1)
-        left.insert(0, LayoutFiles::Compacted);
-    QCOMPARE(entriesOf(app.path()), left);
-}
-
-void TestStartUp::unsoundDatabaseKeepsTheLastGoodBackup_data() {
-    // The file is first replaced by `bytes` (unless null), then `sql` runs on it
-    // in the shell, keyed; with neither, the file is removed.
+void TestStartUp::failedStartLeavesWhatWasThere_data() {
+    // A file found unsound: replaced by `bytes` (unless null), then `sql` runs
+    // on it in the shell, keyed; with neither, removed. Or a failure after the
+    // compaction, before data.vsk is replaced: the power fails, the last rename
+    // fails (a folder stands where the compaction was), or data.vsk is gone,
+    // which leaves the compaction the only copy.
     QTest::addColumn<QString>("file");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("sql");
-    const QString data = LayoutFiles::Data;
-    QTest::newRow("missing") << data << QByteArray() << QString();
-    QTest::newRow("empty file") << data << QByteArray("") << QString();
-    QTest::newRow("not a database") << data << QByteArray(4096, 'x') << QString();
-    QTest::newRow("empty forms.vsk") << LayoutFiles::Forms << QByteArray("") << QString();
-    QTest::newRow("a table missing") << data << QByteArray() << "ALTER TABLE page RENAME TO pages;";
+    QTest::addColumn<QString>("failure");
+    const QString data = LayoutFiles::Data, none;
+    QTest::newRow("missing") << data << QByteArray() << none << none;
+    QTest::newRow("empty file") << data << QByteArray("") << none << none;
+    QTest::newRow("not a database") << data << QByteArray(4096, 'x') << none << none;
+    QTest::newRow("empty forms.vsk") << LayoutFiles::Forms << QByteArray("") << none << none;
+    QTest::newRow("a table missing")
+        << data << QByteArray() << "ALTER TABLE page RENAME TO pages;" << none;
     QTest::newRow("a column missing")
         << data << QByteArray()
         << "ALTER TABLE moji RENAME TO old; CREATE TABLE moji AS SELECT moji_id, page_id, moji, "
-           "p_size, p_left, p_right, p_top, p_col_count, p_row_count FROM old; DROP TABLE old;";
+           "p_size, p_left, p_right, p_top, p_col_count, p_row_count FROM old; DROP TABLE old;"
+        << none;
+    QTest::newRow("power fails") << data << QByteArray() << none << "power";
+    QTest::newRow("rename refused") << data << QByteArray() << none << "rename";
+    QTest::newRow("data.vsk gone") << data << QByteArray() << none << "data gone";
 }
 
-void TestStartUp::unsoundDatabaseKeepsTheLastGoodBackup() {
+void TestStartUp::failedStartLeavesWhatWasThere() {
     QFETCH(QString, file);
     QFETCH(QByteArray, bytes);
     QFETCH(QString, sql);
+    QFETCH(QString, failure);
     AppFolderFixture app;
     fill(app);
     MessageRecorder recorder;
     QCOMPARE(StartUp(), StartResult::Running);
     endRun();
-    // The copy of the damaged file is the one taken when it was sound.
     const QString backup =
         app.file(file == LayoutFiles::Data ? LayoutFiles::Backup : LayoutFiles::FormsBackup);
     const QByteArray goodBackup = ReadBytes(backup);
     QVERIFY(!goodBackup.isEmpty());
-
     if (!bytes.isNull())
         WriteBytes(app.file(file), bytes);
     if (!sql.isEmpty())
         QCOMPARE(shell(app.file(file), sql), QString());
-    if (bytes.isNull() && sql.isEmpty())
+    if (bytes.isNull() && sql.isEmpty() && failure.isEmpty())
         QVERIFY(QFile::remove(app.file(file)));
     const QByteArray damaged = ReadBytes(app.file(file));
+    QStringList left = entriesOf(app.path());
+    SetStartUpHook([&](const char* step) {
+        if (failure.isEmpty() || QByteArray(step) != "compacted")
+            return;
+        if (failure == "rename") {
+            QVERIFY(QFile::remove(app.file(LayoutFiles::Compacted)));
+            QVERIFY(QDir(app.path()).mkdir(LayoutFiles::Compacted));
+            return;
+        }
+        if (failure == "data gone")
+            QFile::remove(app.file(LayoutFiles::Data));
+        throw std::runtime_error("the power went off");
+    });
     QCOMPARE(StartUp(), StartResult::Failed);
     QCOMPARE(recorder.shown.size(), 1);
     QVERIFY(!VisibleScreen<FrmSplash>() && !VisibleScreen<FrmMenu>());
-    QCOMPARE(ReadBytes(backup), goodBackup);
+    // The damaged file's copy is the last good one; a failure after the
+    // backup leaves the one just taken.
+    QCOMPARE(ReadBytes(backup), failure.isEmpty() ? goodBackup : damaged);
+    if (failure == "data gone") {
+        QCOMPARE(templatesIn(app.file(LayoutFiles::Compacted)), QString("1:,2:納品書"));
+        return;
+    }
     QCOMPARE(ReadBytes(app.file(file)), damaged);
-    // Nothing the start made is left: no compaction, journal or new backup;
-    // and it let go of the folder, so that the next start may run.
-    QStringList left{LayoutFiles::Data, LayoutFiles::Backup, LayoutFiles::Forms,
-                     LayoutFiles::FormsBackup, "vesk.ini"};
-    if (!QFile::exists(app.file(file)))
-        left.removeOne(file);
+    // Nothing the start made is left (the folder in the way of the rename
+    // was not its own), and the folder is let go: the next start may run.
+    if (failure == "rename")
+        left.prepend(LayoutFiles::Compacted);
     QCOMPARE(entriesOf(app.path()), left);
     QVERIFY(!folderLockedByAnother(app.path()));
 }
