@@ -21,9 +21,6 @@ private slots:
 };
 
 namespace {
-Page row(const QString& id, const QString& no, qint16 direction, qint16 size) {
-    return Page{id, no, direction, size};
-}
 TextItemTexts item(const QString& text, QStringList numbers, qint16 align) {
     TextItemTexts t;
     t.text = text;
@@ -80,21 +77,21 @@ void TestLayoutStore::templatesPagesCopiesAndDeletes() {
 
     // New rows get the next ids in row order; the grid lists them by number.
     store.SaveTemplate("2", "O'Hara 御中 '",
-                       {row("", "2", 1, 0), row("", "", -1, -1), row("", " 1 ", 0, 4)});
+                       {Page{"", "2", 1, 0}, Page{"", "", -1, -1}, Page{"", " 1 ", 0, 4}});
     QCOMPARE(store.TemplateName("2"), QString("O'Hara 御中 '"));
     QCOMPARE(pageNumbers(store.Pages("2")), (QStringList{"2:1:0:4", "1:2:1:0"}));
     QVERIFY(store.Pages("1").isEmpty());
 
     // The copy's pages (after another template's page 3) come in the order
     // they were made, with their items.
-    store.SaveTemplate("1", "", {row("", "1", 0, 0)});
+    store.SaveTemplate("1", "", {Page{"", "1", 0, 0}});
     store.SaveItems("1", {item("a", {"10", "1", "2", "3", "4", "1"}, 0)});
     QCOMPARE(store.CopyTemplate("2"), QString("3"));
     QCOMPARE(pageNumbers(store.Pages("3")), (QStringList{"5:1:0:4", "4:2:1:0"}));
     QCOMPARE(store.Items("4").at(0).numbers, store.Items("1").at(0).numbers);
 
     // A row with an id and a number updates, one with an id only deletes.
-    store.SaveTemplate("2", "", {row("1", "3", 0, 2), row("2", "", 0, 4)});
+    store.SaveTemplate("2", "", {Page{"1", "3", 0, 2}, Page{"2", "", 0, 4}});
     QCOMPARE(pageNumbers(store.Pages("2")), QStringList{"1:3:0:2"});
     store.DeleteTemplate("2");
     QVERIFY(store.Pages("2").isEmpty() && store.Items("1").isEmpty());
@@ -106,7 +103,7 @@ void TestLayoutStore::itemsKeepTheirStoredValues() {
     OpenAppFolder app;
     LayoutStore store = Layout();
     const QString t = store.CreateTemplate();
-    store.SaveTemplate(t, "", {row("", "1", 0, 1)});
+    store.SaveTemplate(t, "", {Page{"", "1", 0, 1}});
     store.SaveItems("1", {item("'御中'", {"10.5", "3.03030303030303", "80", "35", "10", "1"}, -1),
                           item(" ", {"9", "1", "2", "3", "4", "2"}, 2)});
     const QList<TextItemTexts> items = store.Items("1");
@@ -133,7 +130,7 @@ void TestLayoutStore::itemsKeepTheirStoredValues() {
     QVERIFY(one.text == added.text && one.numbers == added.numbers && one.align == added.align);
     QCOMPARE(store.Item("1", "1").exact, precise.exact);
     // Another page's item: no item.
-    store.SaveTemplate(t, "", {row("1", "1", 0, 1), row("", "2", 0, 1)});
+    store.SaveTemplate(t, "", {Page{"1", "1", 0, 1}, Page{"", "2", 0, 1}});
     QVERIFY_THROWS_EXCEPTION(std::runtime_error, store.Item("2", "3"));
 }
 
@@ -144,7 +141,7 @@ void TestLayoutStore::everyPastedNumberIsChecked() {
     OpenAppFolder app;
     LayoutStore store = Layout();
     const QString t = store.CreateTemplate();
-    store.SaveTemplate(t, "before", {row("", "1", 0, 1)});
+    store.SaveTemplate(t, "before", {Page{"", "1", 0, 1}});
     const QStringList good = {"10", "1", "2", "3", "4", "1"};
     store.SaveItems("1", {item("keep", good, 0)});
 
@@ -160,10 +157,14 @@ void TestLayoutStore::everyPastedNumberIsChecked() {
     attempts << [&] { store.SaveItems("1", {item("a", good, 0), item("b", {attack}, 0)}); };
     attempts <<
         [&] {
-            store.SaveTemplate(t, "after", {row("", "2", 0, 0), row("", attack, 0, 0)});
+            store.SaveTemplate(t, "after", {Page{"", "2", 0, 0}, Page{"", attack, 0, 0}});
+        } <<
+        [&] {
+            store.SaveTemplate(t, "", {Page{"1", attack, 0, 0}});
+        } <<
+        [&] {
+            store.SaveTemplate(t, "", {Page{attack, "", 0, 0}});
         }
-             << [&] { store.SaveTemplate(t, "", {row("1", attack, 0, 0)}); }
-             << [&] { store.SaveTemplate(t, "", {row(attack, "", 0, 0)}); }
              << [&] { store.SaveTemplate(attack, "", {}); } << [&] { store.DeleteTemplate(attack); }
              << [&] { store.CopyTemplate(attack); } << [&] { store.TemplateName(attack); }
              << [&] { store.Pages(attack); } << [&] { store.Items(attack); }

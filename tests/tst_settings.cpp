@@ -16,22 +16,13 @@
 
 namespace {
 
-void setGlobals(double v) {
-    for (const Setting& setting : SettingKeys())
-        std::visit([v](auto* global) { *global = v; }, setting.global);
-}
-
-// Every setting's global, in the table's order.
-QList<double> globals() {
+// Every setting's global, in the table's order, after setting each to `set`.
+QList<double> globals(std::optional<double> set = {}) {
     QList<double> values;
     for (const Setting& setting : SettingKeys())
-        std::visit([&](auto* global) { values.append(*global); }, setting.global);
+        std::visit([&](auto* global) { values.append(set ? * global = *set : *global); },
+                   setting.global);
     return values;
-}
-
-// The menu's activation: the load inside the general failure trap.
-void loadAsTheMenuDoes() {
-    Trap(Msg::GeneralFailure, [] { LoadSettings(); });
 }
 
 // The value, or a marker when the returned count disagrees with it or a stale
@@ -105,9 +96,9 @@ void TestSettings::load() {
     QFETCH(QList<double>, values);
     AppFolderFixture app(false, false);
     WriteBytes(app.file("vesk.ini"), ini);
-    setGlobals(9);
+    globals(9);
     MessageRecorder recorder;
-    loadAsTheMenuDoes();
+    Trap(Msg::GeneralFailure, [] { LoadSettings(); }); // as the menu's activation does
     QCOMPARE(recorder.texts(), messages);
     QCOMPARE(globals(), values);
 }
