@@ -351,7 +351,6 @@ private slots:
     // queue, each record's ink where it lies on the same records printed to
     // a PDF file, moved by the queue's margins.
     void mergedRecordsOnPaper() {
-        QVERIFY(cups("lpadmin", {"-d", "VeskQueue"}));
         MergeList list;
         list.columns = {"宛名", "番号"};
         list.records = {{"山田太郎", "1"}, {"髙橋", "20"}, {"株式会社ベスク商事営業部", "300"}};
@@ -363,28 +362,30 @@ private slots:
         PrintToPdfFile(dir_.filePath("reference.pdf"));
         PrintRecords(plan, papers, list, {0, 2});
         const QList<PdfSheets::Ink> drawn = PdfSheets::ReadInk(dir_.filePath("reference.pdf"));
-        PrintToDefaultPrinter();
-        PrintRecords(plan, papers, list, {0, 2});
         QList<Job> taken;
-        const QString failed = takeJobs(taken);
+        const QString failed = printThroughQueue(
+            "VeskQueue",
+            [&] {
+                PrintRecords(plan, papers, list, {0, 2});
+            },
+            taken);
         QVERIFY2(failed.isEmpty(), qPrintable(failed));
         QCOMPARE(taken.size(), 1);
         QCOMPARE(taken[0].size(), 3);
         QCOMPARE(drawn.size(), 3);
+        // Each record its own text: the sheets differ.
+        QVERIFY(drawn[0].box.width() != drawn[2].box.width());
         for (int r = 0; r < 3; ++r) {
             const QRectF ink = PdfSheets::InkBox(taken[0][r], 300);
             const QPointF margin(Margins.left(), Margins.top());
             const QPointF topLeft = ink.topLeft() - drawn[r].box.topLeft() - margin,
                           bottomRight = ink.bottomRight() - drawn[r].box.bottomRight() - margin;
             QVERIFY2(
-                qMax(qMax(qAbs(topLeft.x()), qAbs(topLeft.y())),
-                     qMax(qAbs(bottomRight.x()), qAbs(bottomRight.y()))) <= InkTolerance,
+                apart(topLeft) <= InkTolerance && apart(bottomRight) <= InkTolerance,
                 qPrintable(QString("record %1 off by %2 at the top left, %3 at the bottom right")
                                .arg(r + 1)
                                .arg(QDebug::toString(topLeft), QDebug::toString(bottomRight))));
         }
-        // Each record its own text: the sheets differ in width of ink.
-        QVERIFY(drawn[0].box.width() != drawn[2].box.width());
     }
 };
 
