@@ -60,11 +60,10 @@ bool folderLockedByAnother(const QString& folder) {
     return locked;
 }
 
-// A black box in the middle of white, of nothing, or of a scan's noisy paper
-// (a photograph, kept as JPEG).
-QImage form(QSize size, bool noisy = false, bool transparent = false) {
-    QImage image(size, transparent ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-    image.fill(transparent ? Qt::transparent : Qt::white);
+// A black box in the middle of a scan's noisy paper (a photograph), or of nothing.
+QImage form(QSize size, bool noisy) {
+    QImage image(size, noisy ? QImage::Format_RGB32 : QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
     auto* pixel = reinterpret_cast<QRgb*>(image.bits());
     for (qsizetype i = 0; noisy && i < qsizetype(size.width()) * size.height(); ++i)
         pixel[i] = qRgb(235 + int(QRandomGenerator::global()->bounded(20)), 232, 227);
@@ -77,13 +76,8 @@ StoredForm bytesForm(const QByteArray& bytes) {
     return StoredForm{bytes, QStringLiteral("png"), 3, 4};
 }
 
-// Bytes a text reader would mangle: NULs, every byte value, invalid UTF-8.
-QByteArray awkwardBytes() {
-    QByteArray bytes(300000, Qt::Uninitialized);
-    for (int i = 0; i < bytes.size(); ++i)
-        bytes[i] = char(i ^ i >> 8);
-    return bytes;
-}
+// Bytes a text reader would mangle: NULs, line ends, quotes, invalid UTF-8.
+const QByteArray awkward = QByteArray::fromHex("00ff80c00a0d2722").repeated(40000);
 
 // The ids of the pages with a form, their digits in a row (13 for pages 1 and 3).
 qlonglong formPages(AppFolderFixture& app) {
@@ -97,7 +91,7 @@ void fill(AppFolderFixture& app) {
     LayoutStore store = Layout();
     store.SaveTemplate(store.CreateTemplate(), "", {Page{"", "1", 0, 1}, Page{"", "2", 0, 1}});
     store.SaveTemplate(store.CreateTemplate(), "納品書", {Page{"", "1", 0, 1}});
-    Forms().StoreForm("1", bytesForm(awkwardBytes()));
+    Forms().StoreForm("1", bytesForm(awkward));
     Forms().StoreForm("3", bytesForm("3"));
     app.CloseLayoutDatabase();
 }
@@ -137,8 +131,7 @@ private slots:
     void normalStart();
     void failedStartLeavesWhatWasThere_data();
     void failedStartLeavesWhatWasThere();
-    void formsReducedForTheSheet();
-    void formsKeptCopiedAndDeletedWithTheLayout();
+    void formsKeptReducedCopiedAndDeleted();
     void killedCopyIsAllOrNothing();
 };
 
@@ -148,6 +141,7 @@ void TestStartUp::normalStart() {
     fill(app);
     const QString program = CopyProgramInto(app.path());
     const QString data = app.file(LayoutFiles::Data), forms = app.file(LayoutFiles::Forms);
+    const QString backup = app.file(LayoutFiles::Backup), copy = app.file(LayoutFiles::FormsBackup);
     // Tables and columns that later features add stay through the compaction.
     QCOMPARE(shell(data,
                    "CREATE TABLE extra (id INTEGER PRIMARY KEY, form BLOB); INSERT INTO "
@@ -158,8 +152,8 @@ void TestStartUp::normalStart() {
     const qint64 consistentSize = QFileInfo(data).size();
     // A backup readable by everyone gets the database's bits; a compaction
     // left over from a start that died is replaced.
-    WriteBytes(app.file(LayoutFiles::Backup), "older");
-    QVERIFY(QFile::setPermissions(app.file(LayoutFiles::Backup), mode | QFileDevice::ReadOther));
+    WriteBytes(backup, "older");
+    QVERIFY(QFile::setPermissions(backup, mode | QFileDevice::ReadOther));
     WriteBytes(app.file(LayoutFiles::Compacted), "left over");
     // Another writer dies in a large transaction that has already spilled
     // pages into data.vsk, leaving its journal behind.
@@ -183,20 +177,20 @@ void TestStartUp::normalStart() {
         QVERIFY(shell(file, "select count(*) from sqlite_master;").contains("locked"));
     // A second copy, started from elsewhere, ends at once with no message (one
     // would wait for an answer forever), touching nothing.
-    const QByteArray running = ReadBytes(data), backup = ReadBytes(app.file(LayoutFiles::Backup));
+    const QByteArray running = ReadBytes(data), backedUp = ReadBytes(backup);
     QTemporaryDir elsewhere;
     QProcess second;
     second.setWorkingDirectory(elsewhere.path());
     second.start(program, {});
     QVERIFY(second.waitForFinished(10000) && second.exitStatus() == QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);
-    QVERIFY(ReadBytes(data) == running && ReadBytes(app.file(LayoutFiles::Backup)) == backup);
+    QVERIFY(ReadBytes(data) == running && ReadBytes(backup) == backedUp);
     QVERIFY(QDir(elsewhere.path()).isEmpty());
     endRun();
     // The backup is the database as it was before the interrupted write
     // (rolled back pages are encrypted anew, so only their number is equal).
-    QCOMPARE(QFileInfo(app.file(LayoutFiles::Backup)).size(), consistentSize);
-    QCOMPARE(templatesIn(app.file(LayoutFiles::Backup)), QString("1:,2:納品書"));
+    QCOMPARE(QFileInfo(backup).size(), consistentSize);
+    QCOMPARE(templatesIn(backup), QString("1:,2:納品書"));
     QCOMPARE(shell(data, "select id || ':' || hex(form) from extra; "
                          "select count(p_colour) from moji;"),
              QString("7:00FF\n0"));
@@ -211,11 +205,9 @@ void TestStartUp::normalStart() {
     endRun();
     QCOMPARE(StartUp(), StartResult::Running);
     endRun();
-    QCOMPARE(shell(app.file(LayoutFiles::FormsBackup), "select image from page_form;"),
-             QString("kept"));
+    QCOMPARE(shell(copy, "select image from page_form;"), QString("kept"));
     const QFileDevice::Permissions user(0x0700); // this account's, as the owner's
-    for (const QString& file :
-         {data, app.file(LayoutFiles::Backup), forms, app.file(LayoutFiles::FormsBackup)})
+    for (const QString& file : {data, backup, forms, copy})
         QCOMPARE(QFile::permissions(file) & ~user, mode);
     QVERIFY(recorder.shown.isEmpty());
 }
@@ -253,25 +245,26 @@ void TestStartUp::failedStartLeavesWhatWasThere() {
     MessageRecorder recorder;
     QCOMPARE(StartUp(), StartResult::Running);
     endRun();
+    const QString path = app.file(file), compacted = app.file(LayoutFiles::Compacted);
     const QString backup =
         app.file(file == LayoutFiles::Data ? LayoutFiles::Backup : LayoutFiles::FormsBackup);
     const QByteArray goodBackup = ReadBytes(backup);
     if (damage.isNull())
-        QVERIFY(QFile::remove(app.file(file)));
+        QVERIFY(QFile::remove(path));
     else if (damage.startsWith("sql:"))
-        QCOMPARE(shell(app.file(file), damage.mid(4)), QString());
+        QCOMPARE(shell(path, damage.mid(4)), QString());
     else if (failure.isEmpty())
-        WriteBytes(app.file(file), damage);
-    const QByteArray damaged = ReadBytes(app.file(file));
+        WriteBytes(path, damage);
+    const QByteArray damaged = ReadBytes(path);
+    // Nothing the start made is left after it (a folder in the way is not its own).
     QStringList left = entriesOf(app.path());
+    if (failure == "rename")
+        left.prepend(LayoutFiles::Compacted);
     SetStartUpHook([&](const char* step) {
         if (failure.isEmpty() || QByteArray(step) != "compacted")
             return;
-        if (failure == "rename") {
-            QVERIFY(QFile::remove(app.file(LayoutFiles::Compacted)));
-            QVERIFY(QDir(app.path()).mkdir(LayoutFiles::Compacted));
-            return;
-        }
+        if (failure == "rename") // a folder in the way of the last rename
+            return void(QFile::remove(compacted) && QDir().mkdir(compacted));
         if (failure == "data gone")
             QFile::remove(app.file(LayoutFiles::Data));
         throw std::runtime_error("the power went off");
@@ -282,37 +275,15 @@ void TestStartUp::failedStartLeavesWhatWasThere() {
     // backup leaves the one just taken.
     QCOMPARE(ReadBytes(backup), failure.isEmpty() ? goodBackup : damaged);
     if (failure == "data gone") {
-        QCOMPARE(templatesIn(app.file(LayoutFiles::Compacted)), QString("1:,2:納品書"));
+        QCOMPARE(templatesIn(compacted), QString("1:,2:納品書"));
         return;
     }
-    QCOMPARE(ReadBytes(app.file(file)), damaged);
-    // Nothing the start made is left (the folder in the way of the rename
-    // was not its own), and the folder is let go: the next start may run.
-    if (failure == "rename")
-        left.prepend(LayoutFiles::Compacted);
+    QCOMPARE(ReadBytes(path), damaged);
     QCOMPARE(entriesOf(app.path()), left);
-    QVERIFY(!folderLockedByAnother(app.path()));
+    QVERIFY(!folderLockedByAnother(app.path())); // the next start may run
 }
 
-// 200 dpi at most, each side on its own: 210 mm across a landscape A5 (1653
-// pixels), 1000 kept down its 148 mm; with no sheet, A3's 420 mm both ways.
-// Paper stays light and the box dark, where they were in the picture.
-void TestStartUp::formsReducedForTheSheet() {
-    using Case = std::tuple<QImage, QSizeF, QSize, QString>;
-    for (const auto& [picture, sheet, kept, format] :
-         {Case{form({2400, 1000}, true), SheetSizeMm(2, 1), {1653, 1000}, "jpeg"},
-          Case{form({400, 400}, false, true), SheetSizeMm(0, 0), {400, 400}, "png"},
-          Case{form({4000, 3400}), SheetSizeMm(9, 0), {3307, 3307}, "png"}}) {
-        const StoredForm reduced = ReduceForm(picture, sheet);
-        QCOMPARE(QSize(reduced.widthPx, reduced.heightPx), kept);
-        QCOMPARE(reduced.format, format);
-        const QImage decoded = reduced.Decode();
-        QVERIFY(qGray(decoded.pixel(kept.width() / 20, kept.height() / 20)) > 200);
-        QVERIFY(qGray(decoded.pixel(kept.width() / 2, kept.height() / 2)) < 100);
-    }
-}
-
-void TestStartUp::formsKeptCopiedAndDeletedWithTheLayout() {
+void TestStartUp::formsKeptReducedCopiedAndDeleted() {
     AppFolderFixture app;
     fill(app);
     app.OpenLayoutDatabase();
@@ -322,12 +293,21 @@ void TestStartUp::formsKeptCopiedAndDeletedWithTheLayout() {
     // Kept byte for byte after the file was closed and opened again.
     QVERIFY(!Forms().Form("2"));
     const std::optional<StoredForm> kept = Forms().Form("1");
-    QVERIFY(kept && kept->image == awkwardBytes() && kept->format == "png");
+    QVERIFY(kept && kept->image == awkward && kept->format == "png");
     QCOMPARE(QSize(kept->widthPx, kept->heightPx), QSize(3, 4));
-    // A new picture replaces the page's form.
-    Forms().RememberForm("3", form({800, 600}), SheetSizeMm(1, PaperDirections::Landscape));
-    QCOMPARE(app.Scalar("select count(*) as n from forms.page_form where page_id = 3"), 1);
-    QCOMPARE(Forms().Form("3")->Decode().size(), QSize(800, 600));
+    // A new picture replaces the page's form, at 200 dpi at most, each side on
+    // its own: 210 mm across a landscape A5, 1000 pixels kept down its 148 mm; a
+    // photograph as JPEG. With no known sheet, A3's 420 mm both ways.
+    Forms().RememberForm("3", form({2400, 1000}, true), SheetSizeMm(2, PaperDirections::Landscape));
+    const StoredForm photo = *Forms().Form("3");
+    QVERIFY(photo.format == "jpeg" && photo.widthPx == 1653 && photo.heightPx == 1000);
+    const StoredForm flat = ReduceForm(form({4000, 3400}, false), SheetSizeMm(9, 0));
+    QVERIFY(flat.format == "png" && flat.widthPx == 3307 && flat.heightPx == 3307);
+    // Paper (transparent paper too) light and the box dark, where they were.
+    for (const QImage& image : {photo.Decode(), flat.Decode()}) {
+        QVERIFY(qGray(image.pixel(image.width() / 20, image.height() / 20)) > 200);
+        QVERIFY(qGray(image.pixel(image.width() / 2, image.height() / 2)) < 100);
+    }
     // The copy's pages (4 and 5, in the order made) get the forms of theirs.
     LayoutStore store = Layout();
     QCOMPARE(store.CopyTemplate("1"), QString("3"));
