@@ -58,12 +58,11 @@ bool folderLockedByAnother(const QString& folder) {
     return locked;
 }
 
-// A black box in the middle of a scan's noisy paper (a photograph), or of nothing.
-QImage form(QSize size, bool noisy) {
-    QImage image(size, noisy ? QImage::Format_RGB32 : QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
+// A scan: a black box in the middle of noisy paper (a photograph).
+QImage scan(QSize size) {
+    QImage image(size, QImage::Format_RGB32);
     auto* pixel = reinterpret_cast<QRgb*>(image.bits());
-    for (qsizetype i = 0; noisy && i < qsizetype(size.width()) * size.height(); ++i)
+    for (qsizetype i = 0; i < qsizetype(size.width()) * size.height(); ++i)
         pixel[i] = qRgb(235 + int(QRandomGenerator::global()->bounded(20)), 232, 227);
     QPainter(&image).fillRect(QRectF(QPointF(size.width(), size.height()) / 4, QSizeF(size) / 2),
                               Qt::black);
@@ -113,8 +112,7 @@ int dieInCommit(const QString& folder, const QByteArray& point) {
     };
     sqlite3_vfs_register(&shim, 1);
     SetAppPath(folder);
-    if (StartUp() != StartResult::Running)
-        return 2;
+    StartUp();
     killAt = point;
     Layout().CopyTemplate("1");
     return 3; // the commit never came to the moment: no super-journal was used
@@ -153,16 +151,11 @@ void TestStartUp::normalStart() {
     QVERIFY(QFile::setPermissions(backup, mode | QFileDevice::ReadOther));
     WriteBytes(app.file(LayoutFiles::Compacted), "left over");
     // Another writer dies in a transaction that has spilled pages into data.vsk.
-    QProcess writer;
-    writer.start("sqlcipher", {"-batch", data});
-    QVERIFY(writer.waitForStarted());
-    writer.write("PRAGMA key='4817k205';\nPRAGMA cache_size=10;\nBEGIN;\n"
-                 "WITH RECURSIVE n(i) AS (SELECT 10 UNION ALL SELECT i+1 FROM n WHERE i<20000) "
-                 "INSERT INTO template SELECT i, printf('%0500d', i) FROM n;\n");
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(data).size() > consistentSize + 200000, 30000);
+    shell(data, "PRAGMA cache_size=10;\nBEGIN;\nWITH RECURSIVE n(i) AS (SELECT 10 UNION ALL SELECT "
+                "i+1 FROM n WHERE i<20000) INSERT INTO template SELECT i, printf('%0500d', i) "
+                "FROM n;\n.shell kill -9 $PPID");
+    QVERIFY(QFileInfo(data).size() > consistentSize + 200000);
     QVERIFY(QFileInfo(data + "-journal").size() > 0);
-    writer.kill();
-    writer.waitForFinished();
     QDir::setCurrent(QDir::tempPath()); // started from elsewhere, as from a shortcut
 
     QCOMPARE(StartUp(), StartResult::Running); // and no message
@@ -181,10 +174,7 @@ void TestStartUp::normalStart() {
     QVERIFY(ReadBytes(data) == running && ReadBytes(backup) == backedUp);
     QVERIFY(QDir(elsewhere.path()).isEmpty());
     endRun();
-    // The backup is the database as it was before the interrupted write
-    // (rolled back pages are encrypted anew, so only their number is equal).
-    QCOMPARE(QFileInfo(backup).size(), consistentSize);
-    QCOMPARE(templatesIn(backup), QString("1:,2:納品書"));
+    QCOMPARE(templatesIn(backup), QString("1:,2:納品書")); // as before the interrupted write
     QCOMPARE(shell(data, "select id || ':' || hex(form) from extra; "
                          "select count(p_colour) from moji;"),
              QString("7:00FF\n0"));
@@ -213,12 +203,10 @@ void TestStartUp::failedStartLeavesWhatWasThere_data() {
     QTest::newRow("empty file") << data << QByteArray("") << none;
     QTest::newRow("not a database") << data << QByteArray(4096, 'x') << none;
     QTest::newRow("empty forms.vsk") << LayoutFiles::Forms << QByteArray("") << none;
-    QTest::newRow("a column missing")
-        << data
-        << QByteArray("sql:ALTER TABLE moji RENAME TO old; CREATE TABLE moji AS SELECT moji_id, "
-                      "page_id, moji, p_size, p_left, p_right, p_top, p_col_count, p_row_count "
-                      "FROM old; DROP TABLE old;")
-        << none;
+    const QByteArray noPosition = "sql:ALTER TABLE moji RENAME TO old; CREATE TABLE moji AS SELECT "
+                                  "moji_id, page_id, moji, p_size, p_left, p_right, p_top, "
+                                  "p_col_count, p_row_count FROM old; DROP TABLE old;";
+    QTest::newRow("a column missing") << data << noPosition << none;
     QTest::newRow("power fails") << data << QByteArray("unchanged") << "power";
     QTest::newRow("rename refused") << data << QByteArray("unchanged") << "rename";
     QTest::newRow("data.vsk gone") << data << QByteArray("unchanged") << "data gone";
@@ -278,21 +266,16 @@ void TestStartUp::formsKeptReducedCopiedAndDeleted() {
     // Kept byte for byte after the file was closed and opened again.
     QVERIFY(!Forms().Form("2"));
     const std::optional<StoredForm> kept = Forms().Form("1");
-    QVERIFY(kept && kept->image == awkward && kept->format == "png");
-    QCOMPARE(QSize(kept->widthPx, kept->heightPx), QSize(3, 4));
+    QVERIFY(kept && kept->image == awkward && kept->format == "png" && kept->widthPx == 3 &&
+            kept->heightPx == 4);
     // A new picture replaces the page's form, at 200 dpi at most, each side on
     // its own: 210 mm across a landscape A5, 1000 pixels kept down its 148 mm; a
-    // photograph as JPEG. With no known sheet, A3's 420 mm both ways.
-    Forms().RememberForm("3", form({2400, 1000}, true), SheetSizeMm(2, PaperDirections::Landscape));
+    // photograph as JPEG, paper light and the box dark where they were.
+    Forms().RememberForm("3", scan({2400, 1000}), SheetSizeMm(2, PaperDirections::Landscape));
     const StoredForm photo = *Forms().Form("3");
     QVERIFY(photo.format == "jpeg" && photo.widthPx == 1653 && photo.heightPx == 1000);
-    const StoredForm flat = ReduceForm(form({4000, 3400}, false), SheetSizeMm(9, 0));
-    QVERIFY(flat.format == "png" && flat.widthPx == 3307 && flat.heightPx == 3307);
-    // Paper (transparent paper too) light and the box dark, where they were.
-    for (const QImage& image : {photo.Decode(), flat.Decode()}) {
-        QVERIFY(qGray(image.pixel(image.width() / 20, image.height() / 20)) > 200);
-        QVERIFY(qGray(image.pixel(image.width() / 2, image.height() / 2)) < 100);
-    }
+    const QImage image = photo.Decode();
+    QVERIFY(qGray(image.pixel(80, 50)) > 200 && qGray(image.pixel(826, 500)) < 100);
     // The copy's pages (4 and 5, in the order made) get the forms of theirs.
     LayoutStore store = Layout();
     QCOMPARE(store.CopyTemplate("1"), QString("3"));
@@ -308,14 +291,6 @@ void TestStartUp::formsKeptReducedCopiedAndDeleted() {
     QCOMPARE(formPages(app), 135);
     store.DeleteTemplate("1");
     QCOMPARE(formPages(app), 35);
-    // Pages deleted while the program was not running leave orphan forms, gone at the next open.
-    app.CloseLayoutDatabase();
-    QCOMPARE(shell(app.file(LayoutFiles::Data),
-                   "PRAGMA foreign_keys=ON; delete from template where template_id = 2; "
-                   "select group_concat(page_id) from page;"),
-             QString("5"));
-    app.OpenLayoutDatabase();
-    QCOMPARE(formPages(app), 5);
 }
 
 // A running program killed with both files written, or past the commit's point of no
