@@ -4,7 +4,6 @@
 #include "common/Globals.h"
 #include "layout/LayoutStore.h"
 #include "pages/FrmPage.h"
-#include "platform/Database.h"
 #include "templates/FrmMenu.h"
 #include "templates/FrmTemplateDlg.h"
 
@@ -27,10 +26,7 @@ struct Dialog {
             texts.append(list()->item(i)->text());
         return texts;
     }
-    void select(int row) const {
-        list()->setCurrentRow(row);
-        list()->item(row)->setSelected(true);
-    }
+    void select(int row) const { list()->setCurrentRow(row); }
     void ok() const { QTest::mouseClick(form->findChild<QPushButton*>("CmdOK"), Qt::LeftButton); }
 };
 
@@ -47,17 +43,17 @@ QStringList dumpTemplate(const QString& templateId) {
 }
 
 // Template `id` named `name` with `pages` pages of `items` items each.
-void makeTemplate(AppFolderFixture& app, int id, const QString& name, int pages, int items) {
-    app.AddTemplate(QString::number(id));
-    app.NameTemplate(name, QString::number(id));
+void makeTemplate(AppFolderFixture& app, const QString& id, const QString& name, int pages,
+                  int items) {
+    app.AddTemplate(id);
+    app.NameTemplate(name, id);
     for (int p = 1; p <= pages; ++p) {
         const QString pageId = QString::number(Layout().NextId("page", "page_id"));
-        app.AddPage(pageId, QString::number(id), QString::number(31 - p), qint16(p % 2),
-                    qint16(p % 5));
+        app.AddPage(pageId, id, QString::number(31 - p), p % 2, p % 5);
         for (int i = 1; i <= items; ++i)
             app.AddItem(QString::number(Layout().NextId("moji", "moji_id")), pageId,
                         QString("'%1' 御中 %2").arg(p).arg(i), "10.5", "3.03030303030303",
-                        QString::number(20 + i), "35", "10", "2", qint16(i % 3));
+                        QString::number(20 + i), "35", "10", "2", i % 3);
     }
 }
 
@@ -67,127 +63,67 @@ class TestTemplateDlg : public QObject {
     Q_OBJECT
 private slots:
     void cleanup() { CloseAllScreens(); }
-    void entriesActOnTheirOwnIds();
-    void deleteAnsweredNoThenYes();
-    void copyUpToThirtyPages();
-};
 
-void TestTemplateDlg::entriesActOnTheirOwnIds() {
-    OpenAppFolder app;
-    makeTemplate(app, 3, "請求書", 1, 1);
-    makeTemplate(app, 7, "請求書", 0, 0);
-    MessageRecorder recorder;
-    TemplateMode = 0;
-    {
-        // Outside the template modes OK only chooses; Cancel returns to the menu.
-        Dialog d;
-        QCOMPARE(d.entries(), QStringList({"請求書", "請求書"}));
-        d.select(1);
-        d.ok();
+    void chooseAndCopy() {
+        OpenAppFolder app;
+        makeTemplate(app, "3", "請求書", 30, 3);
+        makeTemplate(app, "7", "請求書", 0, 0);
+        const QStringList source = dumpTemplate("3");
+        QCOMPARE(source.size(), 30);
+        TemplateMode = 0; // outside the template modes OK only chooses; Cancel returns to the menu
+        Dialog choose;
+        QCOMPARE(choose.entries(), QStringList({"請求書", "請求書"}));
+        choose.select(1);
+        choose.ok();
         QCOMPARE(CurrentTemplateId, QString("7"));
-        QVERIFY(recorder.shown.isEmpty() && d.form->isVisible() && !VisibleScreen<FrmPage>());
-        QCOMPARE(app.Scalar("select count(*) as n from template"), 2);
-        QTest::mouseClick(d.form->findChild<QPushButton*>("CmdCancel"), Qt::LeftButton);
-        QTRY_VERIFY(d.form.isNull());
+        QVERIFY(choose.form->isVisible() && !VisibleScreen<FrmPage>());
+        QTest::mouseClick(choose.form->findChild<QPushButton*>("CmdCancel"), Qt::LeftButton);
+        QTRY_VERIFY(choose.form.isNull());
         QVERIFY(VisibleScreen<FrmMenu>());
-    }
-    CloseAllScreens();
-    TemplateMode = 2;
-    {
-        // A double click (a click, then the second press) does what OK does.
+        CloseAllScreens();
+        TemplateMode = 1;
         Dialog d;
+        // A double click (a click, then the second press) does what OK does.
         const QRect r = d.list()->visualItemRect(d.list()->item(0));
         QTest::mouseClick(d.list()->viewport(), Qt::LeftButton, {}, r.center());
         QTest::mouseDClick(d.list()->viewport(), Qt::LeftButton, {}, r.center());
-        QApplication::processEvents();
-        QCOMPARE(CurrentTemplateId, QString("3"));
+        QCOMPARE(CurrentTemplateId, QString("8"));
+        QCOMPARE(dumpTemplate("8"), source);
         QVERIFY(VisibleScreen<FrmPage>());
-        QTRY_VERIFY(d.form.isNull()); // the dialog closed and was released
+        QTRY_VERIFY(d.form.isNull());                       // the dialog closed and was released
+        QCOMPARE(Layout().CopyTemplate("7"), QString("9")); // no pages: its row, no name yet
+        QVERIFY(Layout().TemplateName("9").isEmpty() && dumpTemplate("9").isEmpty());
+        makeTemplate(app, "10", "big", 31, 1); // past 30 pages: fails, leaves no trace
+        QVERIFY_THROWS_EXCEPTION(std::exception, Layout().CopyTemplate("10"));
+        QCOMPARE(app.Scalar("select count(*) as n from template"), 5);
     }
-}
 
-void TestTemplateDlg::deleteAnsweredNoThenYes() {
-    OpenAppFolder app;
-    makeTemplate(app, 1, "O'Brien商事", 2, 3);
-    makeTemplate(app, 2, "納品書", 1, 1);
-    makeTemplate(app, 3, "t3", 0, 0);
-    TemplateMode = 3;
-    Dialog d;
-    MessageRecorder recorder;
-    auto selected = [&] {
-        const auto items = d.list()->selectedItems();
-        return items.size() == 1 ? items.first()->text() : QString::number(items.size());
-    };
-    d.form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(d.form));
-    recorder.answer = QMessageBox::No;
-    d.select(0);
-    d.ok();
-    QCOMPARE(recorder.texts(), QStringList{"O'Brien商事を削除してよろしいですか？\r"});
-    QCOMPARE(recorder.shown.first().buttons, QMessageBox::Yes | QMessageBox::No);
-    QCOMPARE(recorder.shown.first().defaultButton, QMessageBox::Yes);
-    QCOMPARE(d.entries(), QStringList({"O'Brien商事", "納品書", "t3"}));
-    QCOMPARE(app.Scalar("select count(*) as n from template"), 3);
-    QCOMPARE(QApplication::focusWidget(), d.list());
-
-    recorder.answer = QMessageBox::Yes;
-    d.select(0);
-    d.ok();
-    QCOMPARE(d.entries(), QStringList({"納品書", "t3"}));
-    QVERIFY(d.form->isVisible());
-    // After a delete nothing is selected again: Down starts from the top.
-    QCOMPARE(selected(), QString("0"));
-    d.list()->setFocus();
-    PressKey(Qt::Key_Down);
-    QCOMPARE(selected(), QString("納品書"));
-    QCOMPARE(app.Scalar("select count(*) as n from moji"), 1);
-    // A further delete needs a new selection; with none OK says so and gives
-    // the focus to the list.
-    d.ok();
-    QCOMPARE(d.entries(), QStringList({"t3"}));
-    recorder.shown.clear();
-    d.ok();
-    QCOMPARE(recorder.texts(), QStringList{"テンプレートが選択されていません。\r"});
-    QCOMPARE(recorder.shown.first().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QCOMPARE(QApplication::focusWidget(), d.list());
-}
-
-// Up to 30 pages copy whole; more fail and leave no trace.
-void TestTemplateDlg::copyUpToThirtyPages() {
-    OpenAppFolder app;
-    makeTemplate(app, 1, "source", 30, 3);
-    makeTemplate(app, 2, "big", 31, 1);
-    makeTemplate(app, 3, "空", 0, 0);
-    const QStringList source = dumpTemplate("1");
-    QCOMPARE(source.size(), 30);
-    QVERIFY(source.first().contains("|3.03030303030303|") && source.first().contains("' 御中"));
-    const qlonglong pages = app.Scalar("select count(*) as n from page");
-    TemplateMode = 1;
-    MessageRecorder recorder;
-    {
+    void deleteAnsweredNoThenYes() {
+        OpenAppFolder app;
+        makeTemplate(app, "1", "O'Brien商事", 2, 3);
+        makeTemplate(app, "2", "納品書", 1, 1);
+        makeTemplate(app, "3", "t3", 0, 0);
+        TemplateMode = 3;
         Dialog d;
-        d.select(1);
-        d.ok();
-        QCOMPARE(recorder.texts(), QStringList{"処理中、異常が発生しました。\r"});
-        QCOMPARE(CurrentTemplateId, QString("2"));
-        QCOMPARE(app.Scalar("select count(*) as n from template"), 3);
-        QCOMPARE(app.Scalar("select count(*) as n from page"), pages);
-        QVERIFY(d.form->isVisible() && !VisibleScreen<FrmPage>());
+        MessageRecorder recorder;
+        QVERIFY(QTest::qWaitForWindowActive(d.form));
+        recorder.answer = QMessageBox::No;
         d.select(0);
         d.ok();
-        QApplication::processEvents();
-        QCOMPARE(CurrentTemplateId, QString("4"));
-        QCOMPARE(dumpTemplate("4"), source);
-        CloseAllScreens();
+        QCOMPARE(recorder.texts(), QStringList{"O'Brien商事を削除してよろしいですか？\r"});
+        QCOMPARE(recorder.shown.first().buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(app.Scalar("select count(*) as n from template"), 3);
+        recorder.answer = QMessageBox::Yes;
+        d.ok();
+        QCOMPARE(d.entries(), QStringList({"納品書", "t3"}));
+        d.ok(); // nothing is selected again: OK says so and gives the focus to the list
+        QCOMPARE(recorder.texts().last(), "テンプレートが選択されていません。\r");
+        QCOMPARE(QApplication::focusWidget(), d.list());
+        PressKey(Qt::Key_Down); // from the top
+        d.ok();
+        QCOMPARE(d.entries(), QStringList({"t3"}));
     }
-    // A template without pages copies as its row alone, with no name yet.
-    Dialog d;
-    d.select(2);
-    d.ok();
-    QCOMPARE(CurrentTemplateId, QString("5"));
-    QCOMPARE(Layout().TemplateName("5"), QString());
-    QCOMPARE(dumpTemplate("5"), QStringList());
-}
+};
 
 QTEST_MAIN(TestTemplateDlg)
 #include "tst_templatedlg.moc"
