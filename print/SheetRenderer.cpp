@@ -34,6 +34,25 @@ QFont itemFont(double points) {
     return font;
 }
 
+// The lines of `item` as printed, before its number of lines drops the rest:
+// its text cut by its characters per line; where it breaks lines, each part
+// between two "\n" is cut on its own, an empty part being one empty line.
+QStringList printedLines(const TextItem& item) {
+    if (!item.breakLines)
+        return SplitCharacters(item.moji, item.pColCount);
+    QStringList lines;
+    for (const QString& part : item.moji.split(QLatin1Char('\n'))) {
+        const QStringList pieces = SplitCharacters(part, item.pColCount);
+        if (pieces.isEmpty())
+            lines.append(QString());
+        else
+            lines += pieces;
+        if (lines.size() >= item.pRowCount)
+            break;
+    }
+    return lines;
+}
+
 } // namespace
 
 SheetRenderer::SheetRenderer(QPainter& painter, QPointF origin, QPointF offsets)
@@ -59,7 +78,7 @@ void SheetRenderer::Draw(const TextItem& item) const {
     const double lineHeight = toMmY(metrics.height());
     float y = printerPosition(item.pTop - offsets_.y(), "vertical");
     // A characters-per-line value of 0 or below cuts nothing: every line is empty.
-    const QStringList pieces = SplitCharacters(item.moji, item.pColCount);
+    const QStringList pieces = printedLines(item);
     for (int k = 0; k < item.pRowCount; ++k) {
         const QString piece = k < pieces.size() ? pieces[k] : QString();
         double x;

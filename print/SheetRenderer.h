@@ -4,7 +4,9 @@
 // resolution; text is measured with the font as that device sets it.
 //
 // Each item is set in the face "ＭＳ Ｐ明朝" at its own size, cut into lines
-// of its characters-per-line count (characters as the user sees them), line k
+// of its characters-per-line count (characters as the user sees them; an
+// item that breaks lines ends a line at each "\n" too, and the count starts
+// afresh after it), at most its number of lines, line k
 // one line height (the font's ascent + descent) below line k - 1, the first
 // line's top at the box's top. Left alignment (0, and any code outside the
 // list) starts a line at the box's left edge, centre (1) puts its middle on
