@@ -216,7 +216,11 @@ MergeList ParseMergeList(const QByteArray& bytes, char delimiter, MergeEncoding 
     flush();
     if (!builder.HeaderRead())
         throw MergeError(QStringLiteral("ファイルが空です。"));
-    return builder.Take();
+    MergeList list = builder.Take();
+    // A list of names alone fills no sheet.
+    if (list.records.isEmpty())
+        throw MergeError(QStringLiteral("見出しの行のほかにレコードがありません。"));
+    return list;
 }
 
 MergeList ReadMergeList(const QString& path, MergeEncoding encoding) {

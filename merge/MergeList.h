@@ -38,7 +38,7 @@ struct MergeList {
 
 // Reads `path`: commas for a .csv file, tabs for .tsv and .txt (as
 // spreadsheet programs save tab-separated text). Throws MergeError when the
-// file cannot be read, is empty, has a header without names, a record with
+// file cannot be read, is empty, has a header without names or no record, a record with
 // more fields than the header, more than MaxRecords records, or bytes that do
 // not decode in the encoding.
 MergeList ReadMergeList(const QString& path, MergeEncoding encoding);

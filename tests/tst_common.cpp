@@ -11,102 +11,50 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QtTest>
-#include <algorithm>
-
-namespace {
-
-// The real message box in place of the suite's guard, for one test.
-class RealMessageBox {
-public:
-    RealMessageBox() : previous_(SetMessageBoxResponder({})) {}
-    ~RealMessageBox() { SetMessageBoxResponder(std::move(previous_)); }
-
-private:
-    MessageBoxResponder previous_;
-};
-
-} // namespace
 
 class TestCommon : public QObject {
     Q_OBJECT
 private slots:
-    void textToDouble_data();
     void textToDouble();
-    void textToInt16_data();
-    void textToInt16();
-    void doubleToText_data();
-    void doubleToText();
+    void int16AndDoubleToText();
     void realMessageBox_data();
     void realMessageBox();
     void charactersAreGraphemes();
 };
 
-void TestCommon::textToDouble_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("ok");
-    QTest::addColumn<double>("value");
-    QTest::newRow("plain") << "1.5" << true << 1.5;
-    QTest::newRow("blanks and sign") << "  -2 " << true << -2.0;
-    QTest::newRow("exponent") << "1.5e2" << true << 150.0;
-    QTest::newRow("empty") << "" << false << 0.0;
-    QTest::newRow("inf") << "inf" << false << 0.0;
-    QTest::newRow("nan") << "nan" << false << 0.0;
-    QTest::newRow("hex") << "0x10" << false << 0.0;
-    QTest::newRow("overflow") << "1e999" << false << 0.0;
-    QTest::newRow("comma") << "1,5" << false << 0.0;
-    QTest::newRow("statement") << "1); delete from moji; --" << false << 0.0;
-}
-
+// Plain decimal literals only, whatever the locale; each accepted text is
+// pasted as it is, trimmed.
 void TestCommon::textToDouble() {
-    QFETCH(QString, text);
-    QFETCH(bool, ok);
-    QFETCH(double, value);
-    QCOMPARE(IsNumber(text), ok);
-    if (ok) {
+    const QList<std::pair<QString, double>> numbers = {
+        {"1.5", 1.5}, {"  -2 ", -2.0}, {"1.5e2", 150.0}};
+    for (const auto& [text, value] : numbers) {
+        QVERIFY(IsNumber(text));
         QCOMPARE(TextToDouble(text), value);
         QCOMPARE(NumericLiteral(text), text.trimmed());
-    } else {
+    }
+    for (const QString text : {"", "inf", "0x10", "1e999", "1,5"}) {
+        QVERIFY(!IsNumber(text));
         QVERIFY_THROWS_EXCEPTION(ConversionError, TextToDouble(text));
         QVERIFY_THROWS_EXCEPTION(ConversionError, NumericLiteral(text));
     }
 }
 
-void TestCommon::textToInt16_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("ok");
-    QTest::addColumn<int>("value");
-    QTest::newRow("upper limit") << "32767" << true << 32767;
-    QTest::newRow("lower limit") << "-32768" << true << -32768;
-    QTest::newRow("rounds out of range") << "32767.5" << false << 0;
-    QTest::newRow("letters") << "x" << false << 0;
-}
-
-void TestCommon::textToInt16() {
-    QFETCH(QString, text);
-    QFETCH(bool, ok);
-    QFETCH(int, value);
-    if (ok)
-        QCOMPARE(int(TextToInt16(text)), value);
-    else
-        QVERIFY_THROWS_EXCEPTION(ConversionError, TextToInt16(text));
-}
-
-void TestCommon::doubleToText_data() {
-    QTest::addColumn<double>("value");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("zero") << 0.0 << "0";
-    QTest::newRow("negative zero") << -0.0 << "0";
-    QTest::newRow("-0.75") << -0.75 << "-0.75";
-    QTest::newRow("100/33") << 100.0 / 33.0 << "3.03030303030303";
-    QTest::newRow("large") << 123456789012345.0 << "123456789012345";
-}
-
-void TestCommon::doubleToText() {
-    QFETCH(double, value);
-    QFETCH(QString, text);
-    QCOMPARE(DoubleToText(value), text);
-    // The text reads back as the value, up to 15 significant digits.
-    QVERIFY(qAbs(TextToDouble(DoubleToText(value)) - value) <= 1e-14 * qMax(1.0, qAbs(value)));
+// 16-bit values at their limits, and texts written back that read as the
+// value, up to 15 significant digits.
+void TestCommon::int16AndDoubleToText() {
+    QCOMPARE(TextToInt16("32767"), qint16(32767));
+    QCOMPARE(TextToInt16("-32768"), qint16(-32768));
+    QVERIFY_THROWS_EXCEPTION(ConversionError, TextToInt16("32767.5")); // rounds out of range
+    QVERIFY_THROWS_EXCEPTION(ConversionError, TextToInt16("x"));
+    const QList<std::pair<double, QString>> cases = {{0.0, "0"},
+                                                     {-0.0, "0"},
+                                                     {-0.75, "-0.75"},
+                                                     {100.0 / 33.0, "3.03030303030303"},
+                                                     {123456789012345.0, "123456789012345"}};
+    for (const auto& [value, text] : cases) {
+        QCOMPARE(DoubleToText(value), text);
+        QVERIFY(qAbs(TextToDouble(text) - value) <= 1e-14 * qMax(1.0, qAbs(value)));
+    }
 }
 
 // A coded message's box: its buttons, the default (with the focus), no icon,
@@ -124,26 +72,22 @@ void TestCommon::realMessageBox_data() {
     const QStringList yesNoCancel = {"はい(&Y)", "いいえ(&N)", "キャンセル"};
     const QStringList yesNo = {"はい(&Y)", "いいえ(&N)"};
     QTest::newRow("OK, Enter") << "020" << ok << 0 << "Enter" << 1;
-    QTest::newRow("OK Cancel, second default, Enter") << "101" << okCancel << 1 << "Enter" << 2;
     QTest::newRow("OK Cancel, Esc") << "100" << okCancel << 0 << "Esc" << 2;
     QTest::newRow("Abort Retry Ignore, third default, Enter")
         << "202" << abortRetryIgnore << 2 << "Enter" << 5;
     QTest::newRow("Abort Retry Ignore, Retry") << "200" << abortRetryIgnore << 0 << "再試行" << 4;
     QTest::newRow("Abort Retry Ignore, Esc") << "200" << abortRetryIgnore << 0 << "Esc" << 0;
-    QTest::newRow("Abort Retry Ignore, close") << "200" << abortRetryIgnore << 0 << "close" << 0;
     QTest::newRow("Yes No Cancel, No") << "300" << yesNoCancel << 0 << "いいえ(&N)" << 7;
     QTest::newRow("Yes No, second default, Enter") << "401" << yesNo << 1 << "Enter" << 7;
-    QTest::newRow("Yes No, close") << "410" << yesNo << 0 << "close" << 7;
     QTest::newRow("Retry Cancel, Esc")
         << "500" << QStringList{"再試行", "キャンセル"} << 0 << "Esc" << 2;
     QTest::newRow("digit 7 is OK") << "700" << ok << 0 << "Enter" << 1;
     QTest::newRow("default past the last") << "403" << yesNo << 0 << "Enter" << 6;
-    QTest::newRow("details, OK, Esc") << "020" << ok << 0 << "details Esc" << 1;
     QTest::newRow("details, OK Cancel, second default, Enter")
         << "101" << okCancel << 1 << "details Enter" << 2;
     QTest::newRow("details, Yes No, close") << "410" << yesNo << 0 << "details close" << 7;
-    QTest::newRow("details, Abort Retry Ignore, Esc")
-        << "200" << abortRetryIgnore << 0 << "details Esc" << 0;
+    QTest::newRow("details, Abort Retry Ignore, close")
+        << "200" << abortRetryIgnore << 0 << "details close" << 0;
 }
 
 void TestCommon::realMessageBox() {
@@ -157,7 +101,9 @@ void TestCommon::realMessageBox() {
         action = action.mid(8);
     const QString detail =
         withDetail ? QStringLiteral("既定のプリンターがありません: x") : QString();
-    RealMessageBox real;
+    // The real message box in place of the suite's guard.
+    auto previous = SetMessageBoxResponder({});
+    const auto restore = qScopeGuard([&] { SetMessageBoxResponder(std::move(previous)); });
     // What the box showed, looked at while it is up and compared once it has
     // gone (a failed comparison must not leave the box waiting).
     QStringList seen;
@@ -204,10 +150,7 @@ void TestCommon::realMessageBox() {
     });
     drive.start(10);
     const qint16 answer = ShowMessage(QString(), QString(), digits + "一行目\r二行目", detail);
-    std::sort(seen.begin(), seen.end());
-    QStringList expected = texts;
-    std::sort(expected.begin(), expected.end());
-    QCOMPARE(seen, expected);
+    QCOMPARE(QSet<QString>(seen.begin(), seen.end()), QSet<QString>(texts.begin(), texts.end()));
     QCOMPARE(defaultText, texts.at(defaultIndex));
     QVERIFY(defaultHasFocus);
     QVERIFY(noIcon);

@@ -2,7 +2,6 @@
 #include "PdfSheets.h"
 #include "TestSupport.h"
 #include "common/Globals.h"
-#include "print/CalibrationSheet.h"
 #include "print/PrintEngine.h"
 #include "screens/FrmGosaEntry.h"
 
@@ -14,6 +13,8 @@
 #include <QSettings>
 #include <QtTest>
 #include <memory>
+
+const QString BadInput = QStringLiteral("入力データが正しくありません。\r");
 
 class TestGosaEntry : public QObject {
     Q_OBJECT
@@ -31,14 +32,11 @@ private slots:
         messages_.reset();
         app_.reset();
     }
-    void opensWithTheGlobals();
-    void leavingABoxChecksTheNumber_data();
-    void leavingABoxChecksTheNumber();
+    void opensWithTheGlobalsAndBackWritesNothing();
+    void refusedNumbers_data();
+    void refusedNumbers();
     void registerWritesCanonicalForms_data();
     void registerWritesCanonicalForms();
-    void backWritesNothing();
-    void calibrationRefusedAsRegistering_data();
-    void calibrationRefusedAsRegistering();
     void calibrationPrintsTheTypedOffsets_data();
     void calibrationPrintsTheTypedOffsets();
 
@@ -77,22 +75,44 @@ private:
     QPointer<FrmGosaEntry> screen_;
 };
 
-void TestGosaEntry::opensWithTheGlobals() {
+void TestGosaEntry::opensWithTheGlobalsAndBackWritesNothing() {
     Open({1234.5, 1e-7, 12, 0, 1, 1});
     const QStringList shown = {"1234.5", "1E-07", "12", "0", "1"};
     for (int i = 0; i < Boxes.size(); ++i)
         QCOMPARE(Control(Boxes[i])->text(), shown[i]);
+    const QByteArray before = IniText();
+    Control("TxtFont")->setText("14");
+    QTest::mouseClick(Control<QPushButton>("CmdBack"), Qt::LeftButton);
+    QTRY_VERIFY(Closed());
+    QCOMPARE(IniText(), before);
 }
 
-void TestGosaEntry::leavingABoxChecksTheNumber_data() {
-    QTest::addColumn<QStringList>("boxTyped"); // typed over the text that the focus selected
-    QTest::newRow("letters") << QStringList{"TxtLeft", "abc"};
-    QTest::newRow("blank becomes 0") << QStringList{"TxtCol", ""};
+// A box that is not a number is refused as it is left (Tab, or a click on
+// "登録" or "調整用紙印刷"), the message naming the box and the focus going
+// back into it; a blank box becomes 0. A text that reached the box without
+// passing that check is refused when a button is pressed, the focus moved into
+// the box. Nothing is printed or written either way.
+void TestGosaEntry::refusedNumbers_data() {
+    // The box, the text, the button that leaves it (empty: Tab), whether the
+    // text is typed into the box ("typed") or set while elsewhere ("set"), the
+    // message (empty: none) and its detail (empty: not compared).
+    QTest::addColumn<QStringList>("row");
+    const QString& bad = BadInput;
+    const QString failed = QStringLiteral("データ修正に失敗しました。\r");
+    const QString left = QStringLiteral("左の誤差: 数値（例 -1.5）");
+    const QString col = QStringLiteral("１行の文字数の初期値: 数値（例 20）");
+    QTest::newRow("letters") << QStringList{"TxtCol", "abc", "", "typed", bad, col};
+    QTest::newRow("blank") << QStringList{"TxtCol", "", "", "typed", "", ""};
+    QTest::newRow("register") << QStringList{"TxtLeft", "1.5mm", "CmdEntry", "typed", bad, ""};
+    QTest::newRow("calibrate") << QStringList{"TxtTop", "1.5mm", "CmdCalibrate", "typed", bad, ""};
+    QTest::newRow("calibrate, set") << QStringList{"TxtTop", "1mm", "CmdCalibrate", "set", bad, ""};
+    QTest::newRow("register, set")
+        << QStringList{"TxtLeft", "1,5", "CmdEntry", "set", failed, left};
 }
 
-void TestGosaEntry::leavingABoxChecksTheNumber() {
-    QFETCH(QStringList, boxTyped);
-    const QString typed = boxTyped[1];
+void TestGosaEntry::refusedNumbers() {
+    QFETCH(QStringList, row);
+    const QString &box = row[0], &typed = row[1], &button = row[2], &message = row[4];
     Open();
     const QByteArray before = IniText();
     // A real message box takes the activation while it is up, so the focus
@@ -103,21 +123,33 @@ void TestGosaEntry::leavingABoxChecksTheNumber() {
         other.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&other));
     };
-    QLineEdit* edit = Control(boxTyped[0]);
-    edit->setFocus(Qt::OtherFocusReason);
-    QTest::keyClick(edit, Qt::Key_Backspace);
-    QTest::keyClicks(edit, typed);
-    QTest::keyClick(edit, Qt::Key_Return); // does not register
-    QTest::keyClick(edit, Qt::Key_Tab);
+    QLineEdit* edit = Control(box);
+    if (row[3] == "typed") {
+        edit->setFocus(Qt::OtherFocusReason);
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClicks(edit, typed);
+        QTest::keyClick(edit, Qt::Key_Return); // does not register
+    } else {
+        Control(box == "TxtLeft" ? "TxtTop" : "TxtLeft")->setFocus(Qt::OtherFocusReason);
+        edit->setText(typed);
+    }
+    if (button.isEmpty())
+        QTest::keyClick(edit, Qt::Key_Tab);
+    else
+        QTest::mouseClick(Control<QPushButton>(button), Qt::LeftButton);
     other.hide();
     screen_->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(screen_));
-    QTRY_COMPARE(screen_->focusWidget() == edit, !typed.isEmpty());
+    // Refused as input, the box gets the focus; a failed register leaves it.
+    QTRY_COMPARE(screen_->focusWidget() == edit, message == BadInput);
+    QCoreApplication::processEvents(); // a refusal still queued
     QCOMPARE(edit->text(), typed.isEmpty() ? QStringLiteral("0") : typed);
-    const QStringList shown = {QStringLiteral("入力データが正しくありません。\r")};
-    QCOMPARE(messages_->texts(), !typed.isEmpty() ? shown : QStringList());
+    QCOMPARE(messages_->texts(), message.isEmpty() ? QStringList() : QStringList{message});
+    if (!row[5].isEmpty())
+        QCOMPARE(messages_->shown[0].detail, row[5]);
     QVERIFY(!Closed());
     QCOMPARE(IniText(), before);
+    QVERIFY(!QFile::exists(Pdf()));
 }
 
 void TestGosaEntry::registerWritesCanonicalForms_data() {
@@ -150,92 +182,32 @@ void TestGosaEntry::registerWritesCanonicalForms() {
         QCOMPARE(ini.value(keys[i]).toString(), written[i]);
 }
 
-void TestGosaEntry::backWritesNothing() {
-    Open();
-    const QByteArray before = IniText();
-    Control("TxtFont")->setText("14");
-    QTest::mouseClick(Control<QPushButton>("CmdBack"), Qt::LeftButton);
-    QTRY_VERIFY(Closed());
-    QCOMPARE(IniText(), before);
-}
-
-// A box that is not a number stops "調整用紙印刷" as it stops "登録": a click
-// on the button from the box is refused as the box is left (the message, the
-// focus back in the box); a text that reached the box without passing that
-// check is refused when pressed, with the same message and the focus moved
-// into the box. Nothing is printed or written either way.
-void TestGosaEntry::calibrationRefusedAsRegistering_data() {
-    QTest::addColumn<QString>("box");
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<bool>("fromTheBox"); // the click leaves the box
-    QTest::newRow("left, register") << "TxtLeft"
-                                    << "CmdEntry" << true;
-    QTest::newRow("top, calibrate") << "TxtTop"
-                                    << "CmdCalibrate" << true;
-    QTest::newRow("top, calibrate, not through the box") << "TxtTop"
-                                                         << "CmdCalibrate" << false;
-}
-
-void TestGosaEntry::calibrationRefusedAsRegistering() {
-    QFETCH(QString, box);
-    QFETCH(QString, button);
-    QFETCH(bool, fromTheBox);
-    Open();
-    const QByteArray before = IniText();
-    QLineEdit* edit = Control(box);
-    if (fromTheBox) {
-        edit->setFocus(Qt::OtherFocusReason);
-        QTest::keyClick(edit, Qt::Key_Backspace);
-        QTest::keyClicks(edit, "1.5mm");
-    } else {
-        Control("TxtCol")->setFocus(Qt::OtherFocusReason);
-        edit->setText("1.5mm");
-    }
-    QTest::mouseClick(Control<QPushButton>(button), Qt::LeftButton);
-    QTRY_COMPARE(screen_->focusWidget(), edit);
-    QCoreApplication::processEvents(); // a refusal still queued
-    QCOMPARE(messages_->texts(), QStringList{"入力データが正しくありません。\r"});
-    QCOMPARE(edit->text(), "1.5mm");
-    QVERIFY(!Closed());
-    QCOMPARE(IniText(), before);
-    QVERIFY(!QFile::exists(Pdf()));
-}
-
 // "調整用紙印刷" prints the sheet with the offsets as typed, before they are
 // registered: nothing is written, the globals and the boxes stay as they
 // are, and the screen stays open. A blank box is 0, as leaving it makes it.
 void TestGosaEntry::calibrationPrintsTheTypedOffsets_data() {
-    QTest::addColumn<QString>("left");
-    QTest::addColumn<QString>("top");
-    QTest::addColumn<QPointF>("offsets");
-    QTest::newRow("typed") << "2.25"
-                           << "-1" << QPointF(2.25, -1);
-    QTest::newRow("blank, blanks around, sign") << ""
-                                                << " +0.5 " << QPointF(0, 0.5);
+    QTest::addColumn<QStringList>("typed"); // left, top, the offsets the sheet says
+    QTest::newRow("typed") << QStringList{"2.25", "-1", "左の誤差2.25mm、上の誤差-1mm"};
+    QTest::newRow("blank, blanks around, sign")
+        << QStringList{"", " +0.5 ", "左の誤差0mm、上の誤差0.5mm"};
 }
 
 void TestGosaEntry::calibrationPrintsTheTypedOffsets() {
-    QFETCH(QString, left);
-    QFETCH(QString, top);
-    QFETCH(QPointF, offsets);
+    QFETCH(QStringList, typed);
     Open();
     const QByteArray before = IniText();
-    TypeInto("TxtLeft", left);
-    TypeInto("TxtTop", top);
+    TypeInto("TxtLeft", typed[0]);
+    TypeInto("TxtTop", typed[1]);
     TypeInto("TxtFont", "14");
     QTest::mouseClick(Control<QPushButton>("CmdCalibrate"), Qt::LeftButton);
     QCOMPARE(messages_->texts(), QStringList());
-    const QList<QImage> sheets = PdfSheets::Pictures(Pdf());
+    const QList<PdfSheets::Sheet> sheets = PdfSheets::ReadSheets(Pdf());
     QCOMPARE(sheets.size(), 1);
-    for (const QPointF& cross : CalibrationSheet::Crosses) {
-        const QPointF off =
-            PdfSheets::CrossCentre(sheets[0], 300, cross - offsets) - cross + offsets;
-        QVERIFY2(qAbs(off.x()) < 0.1 && qAbs(off.y()) < 0.1, qPrintable(QDebug::toString(off)));
-    }
+    QVERIFY(sheets[0].lines().contains("この用紙を印刷した誤差：" + typed[2]));
     QCOMPARE(IniText(), before);
     QCOMPARE(QPointF(OffsetLeft, OffsetTop), QPointF(1.5, -0.75));
-    QCOMPARE(Control("TxtLeft")->text(), left.isEmpty() ? "0" : left);
-    QCOMPARE(Control("TxtTop")->text(), top);
+    QCOMPARE(Control("TxtLeft")->text(), typed[0].isEmpty() ? "0" : typed[0]);
+    QCOMPARE(Control("TxtTop")->text(), typed[1]);
     QVERIFY(!Closed());
 }
 

@@ -93,15 +93,15 @@ private slots:
         QTest::addColumn<int>("key");
         QTest::addColumn<QPoint>("cursor");
         QTest::addColumn<bool>("editing");
-        auto row = [](const char* name, bool typed, Qt::Key key, Column col, int row) {
-            QTest::newRow(name) << typed << int(key) << QPoint(col, row) << !typed;
-        };
-        row("Enter, down", true, Qt::Key_Return, kSize, 3);
-        row("Tab, right", true, Qt::Key_Tab, kPage, 2);
-        row("Up", true, Qt::Key_Up, kSize, 1);
-        row("Left after typing", true, Qt::Key_Left, kText, 2);
-        row("Right after typing", true, Qt::Key_Right, kPage, 2);
-        row("Right after F2 moves the caret", false, Qt::Key_Right, kSize, 2);
+        QTest::newRow("Enter, down") << true << int(Qt::Key_Return) << QPoint(kSize, 3) << false;
+        QTest::newRow("Tab, right") << true << int(Qt::Key_Tab) << QPoint(kPage, 2) << false;
+        QTest::newRow("Up") << true << int(Qt::Key_Up) << QPoint(kSize, 1) << false;
+        QTest::newRow("Left after typing")
+            << true << int(Qt::Key_Left) << QPoint(kText, 2) << false;
+        QTest::newRow("Right after typing")
+            << true << int(Qt::Key_Right) << QPoint(kPage, 2) << false;
+        QTest::newRow("Right after F2 moves the caret")
+            << false << int(Qt::Key_Right) << QPoint(kSize, 2) << true;
     }
 
     void keysThatCommitAndMove() {
@@ -123,11 +123,20 @@ private slots:
         QVERIFY(grid->CellEdited(kSize, 2));
     }
 
-    void firstKeyOutsideTheBasicPlaneStartsEditing() {
+    void cellsOfEachKind() {
         auto grid = MakeGrid();
+        // Values the program sets show whole, beyond what typing allows, and
+        // count as not edited.
+        grid->SetCellText(kSize, 1, "3.03030303030303");
+        grid->SetCellText(kPage, 1, "36");
+        QCOMPARE(grid->item(0, kSize - 1)->text(), "3.03030303030303");
+        QCOMPARE(grid->CellText(kPage, 1), "36");
+        QVERIFY(!grid->CellEdited(kSize, 1) && !grid->CellEdited(kPage, 1));
+
+        // A first key outside the basic plane starts editing: one key event
+        // carrying the whole surrogate pair, as a keyboard layout or an input
+        // method without preedit sends it; the rest composed.
         grid->SetActiveCell(kFree, 2);
-        // One key event carrying the whole surrogate pair, as a keyboard layout or
-        // an input method without preedit sends it; the rest composed.
         const QString first = QString::fromUcs4(U"\U00029E3D");
         QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, first);
         QApplication::sendEvent(QApplication::focusWidget(), &key);
@@ -135,11 +144,8 @@ private slots:
         Compose("定食");
         Key(Qt::Key_Return);
         QCOMPARE(grid->CellText(kFree, 2), first + "定食");
-    }
 
-    // Return takes the first entry; Escape leaves none chosen.
-    void listChosenByKeyboard() {
-        auto grid = MakeGrid();
+        // A list: Return takes the first entry; Escape leaves none chosen.
         for (int row : {3, 4}) {
             grid->SetActiveCell(kAlign, row);
             Key(Qt::Key_F4);
@@ -151,10 +157,8 @@ private slots:
         }
         QCOMPARE(grid->ListIndex(kAlign, 3), 0);
         QCOMPARE(grid->ListIndex(kAlign, 4), -1);
-    }
 
-    void checkAndButtonCells() {
-        auto grid = MakeGrid();
+        // Space ticks and unticks a check box and clicks a button.
         QSignalSpy clicked(grid.get(), &SpreadGrid::ButtonClicked);
         grid->SetActiveCell(kPrint, 2);
         Key(Qt::Key_Space);
@@ -164,10 +168,9 @@ private slots:
         grid->SetActiveCell(kDetail, 3);
         Key(Qt::Key_Space);
         QCOMPARE(clicked.takeLast(), QVariantList({int(kDetail), 3}));
-
+        clicked.clear();
         // A button held down by the mouse is drawn pressed; let go elsewhere, it
         // clicks nothing and is drawn as before.
-        clicked.clear();
         const QRect button = grid->visualRect(grid->model()->index(3 - 1, kDetail - 1));
         const QImage before = grid->viewport()->grab(button).toImage();
         QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, button.center());
@@ -179,10 +182,13 @@ private slots:
     }
 
     void leaveCellOnAClick_data() {
-        QTest::addColumn<int>("col"); // the clicked cell, row 4: a check box or a list's arrow
-        QTest::addColumn<QString>("release"); // before the answer, after it, elsewhere, in the box
-        QTest::addColumn<QString>("answer");  // refuse, allow, or cut the grid to 3 rows and allow
-        QTest::addColumn<bool>("box");        // the handler shows a modal message box
+        // The clicked cell, row 4: a check box, a list's arrow or a text.
+        QTest::addColumn<int>("col");
+        // Released before the answer, after it, elsewhere, in the box; or
+        // released, then before the answer a key or a second click elsewhere.
+        QTest::addColumn<QString>("release");
+        QTest::addColumn<QString>("answer"); // refuse, allow, or cut the grid to 3 rows and allow
+        QTest::addColumn<bool>("box");       // the handler shows a modal message box
         QTest::addColumn<bool>("moved");
         QTest::addColumn<bool>("clicked"); // the box checked, or the drop-down open
         auto row = [](const char* name, Column col, const char* release, const char* answer,
@@ -200,6 +206,12 @@ private slots:
         row("list arrow, refused", kAlign, "before", "refuse", false, false, false);
         row("list arrow, allowed", kAlign, "before", "allow", false, true, true);
         row("list arrow, held through the answer", kAlign, "after", "allow", false, true, true);
+        // A key is answered after the click's move, in the cell the answer
+        // leaves the cursor on; a second click waits for nothing and is dropped.
+        row("text, key, refused", kFree, "key", "refuse", false, false, false);
+        row("text, key, allowed", kFree, "key", "allow", false, true, false);
+        row("text, second click, refused", kFree, "click", "refuse", false, false, false);
+        row("text, second click, allowed", kFree, "click", "allow", false, true, false);
     }
 
     void leaveCellOnAClick() {
@@ -235,23 +247,29 @@ private slots:
                         grid->SetMaxRows(3);
                     *cancel = answer == "refuse";
                 });
-        grid->SetActiveCell(kPage, 2);
+        const QPoint other = grid->visualRect(grid->model()->index(5 - 1, kFree - 1)).center();
+        grid->SetActiveCell(kFree, 2);
         QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, at);
-        if (release == "before")
+        if (release == "before" || release == "key" || release == "click")
             QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, at);
         // Asked from a queued call, once the mouse event is over, so that the
         // handler may show a modal box.
         QVERIFY(asked.isEmpty());
+        if (release == "key")
+            Type("x");
+        else if (release == "click")
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, other);
         QCoreApplication::processEvents();
-        QCOMPARE(asked, (QList<QList<int>>{{kPage, 2, col, 4}}));
+        QCOMPARE(asked, (QList<QList<int>>{{kFree, 2, col, 4}}));
         QCOMPARE(boxWasUp, box);
-        if (release == "after" || release == "elsewhere") {
-            const QRect other = grid->visualRect(grid->model()->index(5 - 1, kFree - 1));
+        if (release == "after" || release == "elsewhere")
             QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {},
-                                release == "after" ? at : other.center());
-        }
-        QCOMPARE(Cursor(*grid), moved ? QPoint(col, 4) : QPoint(kPage, 2));
-        if (col == kAlign) {
+                                release == "after" ? at : other);
+        QCOMPARE(Cursor(*grid), moved ? QPoint(col, 4) : QPoint(kFree, 2));
+        if (col == kFree) {
+            grid->CommitEditor();
+            QCOMPARE(grid->CellText(kFree, moved ? 4 : 2), release == "key" ? "x" : "");
+        } else if (col == kAlign) {
             QCOMPARE(QApplication::activePopupWidget() != nullptr, clicked);
             QCOMPARE(grid->Editing(), clicked);
         } else {
@@ -259,54 +277,6 @@ private slots:
                      clicked ? QString("1") : QString(answer == "cut" ? "" : "0"));
             QCOMPARE(clicks.count(), clicked ? 1 : 0);
         }
-    }
-
-    void inputBeforeTheAnswer_data() {
-        QTest::addColumn<bool>("key"); // a key, or a second click on another cell
-        QTest::addColumn<bool>("refuse");
-        QTest::newRow("key, refused") << true << true;
-        QTest::newRow("key, allowed") << true << false;
-        QTest::newRow("second click, refused") << false << true;
-        QTest::newRow("second click, allowed") << false << false;
-    }
-
-    void inputBeforeTheAnswer() {
-        QFETCH(bool, key);
-        QFETCH(bool, refuse);
-        auto grid = MakeGrid();
-        QList<QList<int>> asked;
-        connect(grid.get(), &SpreadGrid::LeaveCell, this,
-                [&](int col, int row, int newCol, int newRow, bool* cancel) {
-                    asked.append({col, row, newCol, newRow});
-                    *cancel = refuse;
-                });
-        grid->SetActiveCell(kFree, 2);
-        auto click = [&](int row) {
-            const QRect cell = grid->visualRect(grid->model()->index(row - 1, kFree - 1));
-            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
-        };
-        click(4);
-        // A key is answered after the click's move, in the cell the answer leaves
-        // the cursor on; a second click waits for nothing and is dropped.
-        if (key)
-            Type("x");
-        else
-            click(5);
-        QCoreApplication::processEvents();
-        QCOMPARE(asked, (QList<QList<int>>{{kFree, 2, kFree, 4}}));
-        const int row = refuse ? 2 : 4;
-        QCOMPARE(Cursor(*grid), QPoint(kFree, row));
-        grid->CommitEditor();
-        QCOMPARE(grid->CellText(kFree, row), key ? QString("x") : QString());
-    }
-
-    void programValuesShownWhole() {
-        auto grid = MakeGrid();
-        grid->SetCellText(kSize, 1, "3.03030303030303");
-        grid->SetCellText(kPage, 1, "36");
-        QCOMPARE(grid->item(0, kSize - 1)->text(), "3.03030303030303");
-        QCOMPARE(grid->CellText(kPage, 1), "36");
-        QVERIFY(!grid->CellEdited(kSize, 1) && !grid->CellEdited(kPage, 1));
     }
 };
 

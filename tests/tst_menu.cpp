@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -43,10 +44,8 @@ private slots:
         messages_.reset();
         app_.reset();
     }
-    void modeButtonsOpenTheTemplateDialog();
-    void insertCreatesTemplatesUpToTheLastId();
-    void activationReadsTheSettings();
-    void deletedBeneathAModalScreenWaitsForIt();
+    void templateButtonsHandOver();
+    void modalScreens();
     void endReleasesTheDatabase_data();
     void endReleasesTheDatabase();
 
@@ -61,41 +60,50 @@ private:
     }
     QPushButton* Button(const QString& name) const { return menu_->findChild<QPushButton*>(name); }
     QString IniPath() const { return app_->file(QStringLiteral("vesk.ini")); }
+    // Clicks the button and, once the modal screen it opens is up, acts on it.
+    void ClickWithModal(const QString& button, const std::function<void(QWidget*)>& act) {
+        QTimer drive;
+        connect(&drive, &QTimer::timeout, this, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                drive.stop();
+                act(modal);
+            }
+        });
+        drive.start(10);
+        QTest::mouseClick(Button(button), Qt::LeftButton);
+    }
 
     std::unique_ptr<AppFolderFixture> app_;
     std::unique_ptr<MessageRecorder> messages_;
     QPointer<FrmMenu> menu_;
 };
 
-void TestMenu::modeButtonsOpenTheTemplateDialog() {
-    const QStringList buttons = {"CmdCopy", "CmdUpdate", "CmdDelete"};
-    for (int mode = 1; mode <= 3; ++mode) {
-        Open();
-        QTest::mouseClick(Button(buttons[mode - 1]), Qt::LeftButton);
-        QCOMPARE(TemplateMode, qint16(mode));
-        // The menu hands over to the template dialog and is released.
-        QTRY_VERIFY(menu_.isNull() && VisibleScreen<FrmTemplateDlg>());
-        delete VisibleScreen<FrmTemplateDlg>();
-    }
-}
-
-void TestMenu::insertCreatesTemplatesUpToTheLastId() {
+void TestMenu::templateButtonsHandOver() {
     app_->Exec("insert into template (template_id) values (1)");
-    Open();
-    QTest::mouseClick(Button("CmdInsert"), Qt::LeftButton);
-    QCOMPARE(CurrentTemplateId, QString("2"));
-    // The menu hands over to the page setup screen on the new template.
-    QTRY_VERIFY(menu_.isNull() && VisibleScreen<FrmPage>());
-    delete VisibleScreen<FrmPage>();
+    const QStringList buttons = {"CmdInsert", "CmdCopy", "CmdUpdate", "CmdDelete"};
+    for (int mode = 0; mode < buttons.size(); ++mode) {
+        Open();
+        QTest::mouseClick(Button(buttons[mode]), Qt::LeftButton);
+        QCOMPARE(TemplateMode, qint16(mode));
+        // The menu hands over to the page setup screen on a new template, or
+        // to the template dialog, and is released.
+        QTRY_VERIFY(menu_.isNull());
+        QWidget* next = mode ? (QWidget*)VisibleScreen<FrmTemplateDlg>() : VisibleScreen<FrmPage>();
+        QVERIFY(next);
+        delete next;
+        if (mode == 0)
+            QCOMPARE(CurrentTemplateId, QString("2"));
+    }
     // Past the last id nothing is added and the menu stays.
     app_->Exec("insert into template (template_id, template_name) values (32767, 'last')");
     Open();
     QTest::mouseClick(Button("CmdInsert"), Qt::LeftButton);
     QCOMPARE(messages_->texts(), QStringList{QStringLiteral("データ登録に失敗しました。\r")});
     QCOMPARE(app_->Scalar("select count(*) as n from template"), 3);
+    QVERIFY(menu_);
 }
 
-void TestMenu::activationReadsTheSettings() {
+void TestMenu::modalScreens() {
     QFile::remove(IniPath());
     Open();
     // The first activation read the settings: both messages, the globals kept.
@@ -103,40 +111,23 @@ void TestMenu::activationReadsTheSettings() {
                  QStringList({QStringLiteral("設定ファイル読み込みに失敗しました。\r"),
                               QStringLiteral("処理中、異常が発生しました。\r")}));
     QCOMPARE(Globals(), QStringLiteral("9 9 9 88 88 2"));
-    // The menu stays usable; back from a modal screen, its activation reads
-    // the file at once.
-    QTimer drive; // writes the file while the modal screen is up, then closes it
-    connect(&drive, &QTimer::timeout, this, [&] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            drive.stop();
-            WriteBytes(IniPath(),
-                       "[limit]\nleft=2.5\ntop=0\n[default]\nfont=1\ncol=2\nrow=3\nalign=0\n");
-            modal->close(); // the close box
-        }
+    // The menu stays usable; back from a modal screen (closed by its close
+    // box once the file is written), its activation reads the file at once.
+    ClickWithModal("CmdGosa", [&](QWidget* modal) {
+        WriteBytes(IniPath(),
+                   "[limit]\nleft=2.5\ntop=0\n[default]\nfont=1\ncol=2\nrow=3\nalign=0\n");
+        modal->close();
     });
-    drive.start(10);
-    QTest::mouseClick(Button("CmdGosa"), Qt::LeftButton);
     QCOMPARE(Globals(), QStringLiteral("2.5 0 1 2 3 0"));
-}
-
-void TestMenu::deletedBeneathAModalScreenWaitsForIt() {
-    Open();
     // The program ending (or anything else) deletes the menu while the version
     // screen is open above it: the menu goes once that screen has returned.
     QStringList seen;
-    QTimer drive;
-    connect(&drive, &QTimer::timeout, this, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal)
-            return;
-        drive.stop();
+    ClickWithModal("CmdVersion", [&](QWidget* modal) {
         menu_->deleteLater();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         seen.append(menu_ ? "kept" : "deleted");
         modal->findChild<QPushButton*>("cmdOK")->click();
     });
-    drive.start(10);
-    QTest::mouseClick(Button("CmdVersion"), Qt::LeftButton);
     QCOMPARE(seen, QStringList{"kept"});
     QTRY_VERIFY(menu_.isNull());
 }

@@ -176,6 +176,7 @@ private slots:
             "UTF8 a|b /  1 | 2");
         row("empty", "", a, "ファイルが空です。");
         row("only a BOM and blank lines", "\xEF\xBB\xBF\r\n\n", a, "ファイルが空です。");
+        row("names only", "a,b\r\n\r\n", a, "見出しの行のほかにレコードがありません。");
         row("header without names", "\n, ,\"\"\n1,2,3\n", a,
             "2 行目: 見出しの行に列名がありません。");
         row("more fields than the header", "a,b\n\"1\n\",2\n\n1,2,\n", a,
@@ -214,7 +215,7 @@ private slots:
 
     // Tabs for .tsv and .txt, whatever the case, commas for anything else.
     void readFile() {
-        const QString text = "a\tb,c\n";
+        const QString text = "a\tb,c\n1\n";
         for (const QString& name : QStringList{"l.CSV", "l.tsv", "l.Txt", "l.dat"}) {
             const QString path = dir_.filePath(name);
             WriteBytes(path, text.toUtf8());

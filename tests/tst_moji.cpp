@@ -88,54 +88,48 @@ private slots:
         QVERIFY2(unexpected.isEmpty(), qPrintable("unexpected message: " + unexpected.join('|')));
     }
 
-    void allBlankSaveDeletes() {
-        Data data;
-        MojiScreen moji;
-        data.app.Exec("insert into moji (moji_id, page_id, moji) select 1, 12, 'a'");
-        moji.save(); // even an item stored meanwhile
-        QCOMPARE(data.stored(), QList<Item>());
-    }
-
-    // A blank number fails the whole save and keeps what was typed; once it is
-    // filled in, the filled rows are stored in grid order under new ids.
-    void saveKeepsFilledRowsInGridOrder() {
-        Data data({item("old"), item("'御中'")}, 7);
-        MojiScreen moji;
-        moji.typeRow(1, {""}); // the stored item goes
-        moji.typeRow(3, {"「見積」''", "12", "15.5", "60", "", "10", "2"});
-        moji.grid()->SetListIndex(FrmMoji::ColAlign, 3, 2);
-        moji.typeRow(5, {"   ", "9", "1", "2", "3", "4", "5"});
-        moji.grid()->SetListIndex(FrmMoji::ColAlign, 5, 0);
-        moji.typeRow(9, {"様", "20", "1000", "1000", "1000", "150", "30"});
-        moji.click("CmdOK");
-        QCOMPARE(recorder_->texts(), QStringList{"データ修正に失敗しました。\r"});
-        recorder_->shown.clear();
-        QCOMPARE(data.stored(), QList<Item>({item("old"), item("'御中'")}));
-        QVERIFY(moji.form && moji.form->isVisible() && moji.row(1).first().isEmpty());
-        QCOMPARE(moji.row(3), QStringList({"「見積」''", "12", "15.5", "60", "", "10", "2"}));
-
-        moji.typeRow(3, {"「見積」''", "12", "15.5", "60", "40.5"});
-        moji.save();
-        QCOMPARE(data.stored(),
-                 QList<Item>({item("'御中'"), item("「見積」''", 12, 15.5, 60, 40.5, 10, 2, 2),
-                              item("   ", 9, 1, 2, 3, 4, 5, 0),
-                              item("様", 20, 1000, 1000, 1000, 150, 30, -1)}));
-        QCOMPARE(data.app.Rows("select moji_id from moji order by moji_id", {"moji_id"}),
-                 QList<QVariantList>({{1}, {2}, {3}, {4}}));
-    }
-
-    void unchangedSaveKeepsEveryStoredValue() {
-        // What image placement can store: more than 40 items, values beyond the
-        // cells' precision and ranges, a 1,500-character text, an unknown code.
+    // A save stores the grid's rows with a text, in grid order under new
+    // ids, in place of every item of the page (even one stored meanwhile).
+    // An unchanged save keeps every stored value: more than 40 items, values
+    // beyond the cells' precision and ranges, a 1,500-character text, an
+    // unknown code. A blank number fails the whole save and keeps what was
+    // typed.
+    void saveKeepsStoredValuesAndFilledRowsInGridOrder() {
         QList<Item> items;
         for (int i = 1; i <= 45; ++i)
             items.append(item(QString("項目%1").arg(i), 9, i, i + 50, 2 * i, 5, 1, i % 3));
         items[0] = item("左", 36, 3.03030303030303, 0.1 + 0.2, 0.5, 200, 31, 5);
         items[1] = item(QString(1500, QChar(u'字')), 10.25, 2000, 1e-5, 20, 0, 1, 1);
-        items[2] = item("O'Brien様", 9.5, 1, 2, 3, 4, 5, -1);
+        items[3] = item("O'Brien様", 9.5, 1, 2, 3, 4, 5, -1);
         Data data(items, 100);
         MojiScreen().save();
         QCOMPARE(data.stored(), items);
+
+        MojiScreen moji;
+        moji.typeRow(1, {""}); // the stored item goes
+        moji.typeRow(3, {"「見積」''", "12", "15.5", "60", "", "10", "2"});
+        moji.grid()->SetListIndex(FrmMoji::ColAlign, 3, 2);
+        moji.typeRow(5, {"   ", "9", "1", "2", "3", "4", "5"});
+        moji.typeRow(9, {"様", "20", "1000", "1000", "1000", "150", "30"});
+        moji.click("CmdOK");
+        QCOMPARE(recorder_->texts(), QStringList{"データ修正に失敗しました。\r"});
+        recorder_->shown.clear();
+        QCOMPARE(data.stored(), items);
+        QVERIFY(moji.form && moji.form->isVisible() && moji.row(1).first().isEmpty());
+        QCOMPARE(moji.row(3), QStringList({"「見積」''", "12", "15.5", "60", "", "10", "2"}));
+
+        moji.typeRow(3, {"「見積」''", "12", "15.5", "60", "40.5"});
+        data.app.Exec("insert into moji (moji_id, page_id, moji) select 300, 12, 'a'");
+        moji.save();
+        items[2] = item("「見積」''", 12, 15.5, 60, 40.5, 10, 2, 2);
+        items[4] = item("   ", 9, 1, 2, 3, 4, 5, items[4][7]);
+        items[8] = item("様", 20, 1000, 1000, 1000, 150, 30, items[8][7]);
+        items.removeFirst();
+        QCOMPARE(data.stored(), items);
+        QList<QVariantList> ids;
+        for (int id = 1; id <= items.size(); ++id)
+            ids.append(QVariantList{id});
+        QCOMPARE(data.app.Rows("select moji_id from moji order by moji_id", {"moji_id"}), ids);
     }
 
     void imageWithoutDirectionAndEscapeDoNothing() {

@@ -1,11 +1,10 @@
 // Printing through a real print queue. The test runs a CUPS scheduler of its
-// own: its own configuration, socket, spool and programs folder, whose one
-// backend writes every job, as CUPS's filters hand it over, into the test's
-// own folder. Nothing system-wide is read or written, and runs side by side
-// never see each other's jobs. The queues describe paper with hardware
-// margins, one without. The queue re-encodes the fonts, so the ink of its
-// sheets is compared with the same sheets printed to a PDF file, or found by
-// lines drawn at known places (the calibration sheet's crosses).
+// own (its own configuration, socket, spool and programs folder) whose one
+// backend writes every job into the test's folder: nothing system-wide is read
+// or written. The queues describe paper with hardware margins, one without.
+// The queue re-encodes the fonts, so the ink of its sheets is compared with
+// the same sheets printed to a PDF file, or found by lines drawn at known
+// places (the calibration sheet's crosses).
 #include "PdfSheets.h"
 #include "TestSupport.h"
 #include "common/Globals.h"
@@ -15,31 +14,30 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QtTest>
-#include <algorithm>
 #include <csignal>
 #include <cups/cups.h>
 #include <sys/prctl.h>
 
 namespace {
 
-// Under three pixels of the 300 dpi pictures.
-constexpr double InkTolerance = 0.2; // millimetres
+constexpr double InkTolerance = 0.2; // millimetres, under three pixels at 300 dpi
 
 // The hardware margins of every paper of the queues, in millimetres from the
 // paper's edges as it goes through the printer: four different values, so a
 // margin taken from the wrong edge shows.
 const QMarginsF Margins(5, 9, 4, 7);
 
+// The papers, in the order of the page setup screen's size codes.
 struct Paper {
     const char* name; // in the queue's description
-    int code;         // paper size code of the page setup screen
     double width, height;
 };
-const Paper Papers[] = {{"A3", 0, 297, 420},
-                        {"A4", 1, 210, 297},
-                        {"A5", 2, 148, 210},
-                        {"B4", 3, 257, 364},
-                        {"B5", 4, 182, 257}};
+const Paper Papers[] = {
+    {"A3", 297, 420}, {"A4", 210, 297}, {"A5", 148, 210}, {"B4", 257, 364}, {"B5", 182, 257}};
+
+double apart(QPointF d) {
+    return qMax(qAbs(d.x()), qAbs(d.y()));
+}
 
 // A paper's dimension as the queue describes it: whole points, a fraction of a
 // millimetre smaller than the sheet drawn, as printers describe them.
@@ -54,37 +52,25 @@ QByteArray description(const char* landscapeOrientation, QMarginsF margins) {
                      "*LanguageVersion: English\n*LanguageEncoding: ISOLatin1\n"
                      "*PCFileName: \"VESKTEST.PPD\"\n*Manufacturer: \"VESK\"\n"
                      "*Product: \"(VESK test queue)\"\n*ModelName: \"VESK test queue\"\n"
-                     "*ShortNickName: \"VESK test queue\"\n*NickName: \"VESK test queue\"\n"
-                     "*PSVersion: \"(3010.000) 0\"\n*LanguageLevel: \"3\"\n*ColorDevice: False\n"
-                     "*DefaultColorSpace: Gray\n*FileSystem: False\n*Throughput: \"1\"\n"
-                     "*TTRasterizer: Type42\n*cupsFilter: \"application/vnd.cups-pdf 0 -\"\n";
-    ppd += QByteArray("*LandscapeOrientation: ") + landscapeOrientation + "\n";
-    auto eachPaper = [&](const QByteArray& keyword, auto value) {
-        for (const Paper& p : Papers)
-            ppd += "*" + keyword + " " + p.name + "/" + p.name + ": \"" + value(p) + "\"\n";
-    };
-    auto size = [](const Paper& p) {
-        return QByteArray::number(points(p.width)) + " " + QByteArray::number(points(p.height));
-    };
-    auto setSize = [&](const Paper& p) { return "<</PageSize[" + size(p) + "]>>setpagedevice"; };
-    for (const QByteArray keyword : {"PageSize", "PageRegion"}) {
-        ppd += "*OpenUI *" + keyword + ": PickOne\n*OrderDependency: 10 AnySetup *" + keyword +
-               "\n*Default" + keyword + ": A4\n";
-        eachPaper(keyword, setSize);
-        ppd += "*CloseUI: *" + keyword + "\n";
-    }
-    ppd += "*DefaultImageableArea: A4\n";
-    eachPaper("ImageableArea", [&](const Paper& p) {
+                     "*NickName: \"VESK test queue\"\n*ColorDevice: False\n"
+                     "*cupsFilter: \"application/vnd.cups-pdf 0 -\"\n*LandscapeOrientation: " +
+                     QByteArray(landscapeOrientation) +
+                     "\n*OpenUI *PageSize: PickOne\n*DefaultPageSize: A4\n";
+    const double pt = 1 / PdfSheets::MmPerPoint;
+    QByteArray areas = "*DefaultImageableArea: A4\n", dimensions = "*DefaultPaperDimension: A4\n";
+    for (const Paper& p : Papers) {
+        const QByteArray name = QByteArray(p.name) + "/" + p.name + ": \"",
+                         w = QByteArray::number(points(p.width)),
+                         h = QByteArray::number(points(p.height));
+        ppd += "*PageSize " + name + "<</PageSize[" + w + " " + h + "]>>setpagedevice\"\n";
         // left, bottom, right, top in points from the paper's bottom-left corner
-        const double pt = 1 / PdfSheets::MmPerPoint;
-        return QByteArray::number(margins.left() * pt) + " " +
-               QByteArray::number(margins.bottom() * pt) + " " +
-               QByteArray::number(points(p.width) - margins.right() * pt) + " " +
-               QByteArray::number(points(p.height) - margins.top() * pt);
-    });
-    ppd += "*DefaultPaperDimension: A4\n";
-    eachPaper("PaperDimension", size);
-    return ppd;
+        areas += "*ImageableArea " + name + QByteArray::number(margins.left() * pt) + " " +
+                 QByteArray::number(margins.bottom() * pt) + " " +
+                 QByteArray::number(points(p.width) - margins.right() * pt) + " " +
+                 QByteArray::number(points(p.height) - margins.top() * pt) + "\"\n";
+        dimensions += "*PaperDimension " + name + w + " " + h + "\"\n";
+    }
+    return ppd + "*CloseUI: *PageSize\n" + areas + dimensions;
 }
 
 // The scheduler's one backend: each job into the folder its device URI names
@@ -102,16 +88,6 @@ cat >"$folder/.job-$1" && mv "$folder/.job-$1" "$folder/job-$1.pdf" || exit 1
 // A job as the backend received it: each sheet at 300 dpi.
 using Job = QList<QImage>;
 
-// A sheet in `direction` on `paper` (the page setup screen's codes), with a
-// left-aligned item at 20 mm from the left and 25 mm from the top and a
-// right-aligned one of two lines ending at 120.5 mm.
-Sheet sheet(int direction, int paper) {
-    return Sheet{qint16(direction),
-                 qint16(paper),
-                 {TextItem{"VESK", 12, 20, 100, 25, 10, 1, 0},
-                  TextItem{"御中　山田太郎様", 10.5, 60, 120.5, 60, 4, 2, 2}}};
-}
-
 } // namespace
 
 class TestPrintQueue : public QObject {
@@ -120,34 +96,28 @@ class TestPrintQueue : public QObject {
     QProcess cupsd_;
     int lastJob_ = 0; // the last job taken by takeJobs
     std::unique_ptr<MessageRecorder> recorder_;
+    QString cupsSaid_; // the last CUPS command's output, or why it could not run
 
     // A CUPS command on the private scheduler: whether it succeeded.
-    // Its output, or why it could not run, is kept in cupsSaid_.
     bool cups(const QString& program, const QStringList& args) {
         QProcess p;
         p.setProcessChannelMode(QProcess::MergedChannels);
         p.start(program, QStringList{"-h", dir_.filePath("socket")} + args);
         const bool done =
             p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-        cupsSaid_ = program + ": " + QString::fromLocal8Bit(p.readAll()).trimmed();
-        if (p.error() != QProcess::UnknownError)
-            cupsSaid_ += " " + p.errorString();
+        cupsSaid_ = program + ": " + QString::fromLocal8Bit(p.readAll()).trimmed() + " " +
+                    (p.error() != QProcess::UnknownError ? p.errorString() : QString());
         return done;
     }
-    QString cupsSaid_;
 
     // The scheduler's complaints, to say why a job failed.
     QString errorLog() const {
-        QString log;
-        for (const QString& line : QString::fromUtf8(ReadBytes(dir_.filePath("error_log")))
-                                       .split('\n', Qt::SkipEmptyParts))
-            if (line.startsWith("E "))
-                log += line + '\n';
-        return log;
+        const QStringList lines =
+            QString::fromUtf8(ReadBytes(dir_.filePath("error_log"))).split('\n');
+        return lines.filter(QRegularExpression("^E ")).join('\n');
     }
 
-    // Adds a queue named `name` with a description whose landscape pages
-    // turn as `landscapeOrientation` says, its papers with `margins`.
+    // Adds a queue whose landscape pages turn as `landscapeOrientation` says.
     bool addQueue(const QString& name, const char* landscapeOrientation, QMarginsF margins) {
         const QString ppd = dir_.filePath(name + ".ppd");
         WriteBytes(ppd, description(landscapeOrientation, margins));
@@ -160,29 +130,25 @@ class TestPrintQueue : public QObject {
     // job did not complete; empty when every one did.
     QString takeJobs(QList<Job>& taken) {
         taken.clear();
+        QMap<int, ipp_jstate_t> states;
         for (QDeadlineTimer deadline(120000);; QThread::msleep(100)) {
+            states.clear();
             cups_job_t* jobs = nullptr;
-            const int active =
-                cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, nullptr, 0, CUPS_WHICHJOBS_ACTIVE);
+            const int count =
+                cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, nullptr, 0, CUPS_WHICHJOBS_ALL);
+            for (int i = 0; i < count; ++i)
+                if (jobs[i].id > lastJob_)
+                    states[jobs[i].id] = jobs[i].state;
+            cupsFreeJobs(count, jobs);
             // The scheduler stops a job it cannot run at all.
-            const bool stopped = std::any_of(jobs, jobs + qMax(active, 0), [](const cups_job_t& j) {
-                return j.state == IPP_JSTATE_STOPPED;
-            });
-            cupsFreeJobs(active, jobs);
-            if (stopped)
+            if (states.values().contains(IPP_JSTATE_STOPPED))
                 return "The private scheduler stopped a job\n" + errorLog();
-            if (active == 0)
+            if (std::all_of(states.cbegin(), states.cend(),
+                            [](ipp_jstate_t s) { return s > IPP_JSTATE_STOPPED; }))
                 break;
             if (deadline.hasExpired())
                 return "The private scheduler never finished its jobs\n" + errorLog();
         }
-        cups_job_t* jobs = nullptr;
-        const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, nullptr, 0, CUPS_WHICHJOBS_ALL);
-        QMap<int, ipp_jstate_t> states;
-        for (int i = 0; i < count; ++i)
-            if (jobs[i].id > lastJob_)
-                states[jobs[i].id] = jobs[i].state;
-        cupsFreeJobs(count, jobs);
         for (auto [id, state] : states.asKeyValueRange()) {
             lastJob_ = id;
             if (state != IPP_JSTATE_COMPLETED)
@@ -194,6 +160,17 @@ class TestPrintQueue : public QObject {
         return QString();
     }
 
+    // Prints with `print` through `queue` and takes the jobs it made (see
+    // takeJobs). Returns why it failed; empty when every job completed.
+    QString printThroughQueue(const QString& queue, const std::function<void()>& print,
+                              QList<Job>& taken) {
+        if (!cups("lpadmin", {"-d", queue}))
+            return cupsSaid_;
+        PrintToDefaultPrinter();
+        print();
+        return takeJobs(taken);
+    }
+
 private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
@@ -202,12 +179,11 @@ private slots:
         QVERIFY(QFile::setPermissions(
             dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
                              QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
-        QVERIFY(QDir(dir_.path()).mkpath("spool/tmp") && QDir(dir_.path()).mkpath("out") &&
-                QDir(dir_.path()).mkpath("bin/backend"));
+        for (const char* folder : {"spool/tmp", "out", "bin/backend"})
+            QVERIFY(QDir(dir_.path()).mkpath(folder));
         // The programs folder: CUPS's own filters and helpers, and the test's
-        // backend. A backend readable and runnable by its owner only runs as
-        // root under a scheduler run as root, and the scheduler runs it only
-        // when it and its folder are the owner's alone.
+        // backend. A backend runnable by its owner only runs as root under a
+        // scheduler run as root, and only when it and its folder are the owner's alone.
         QProcess config;
         config.start("cups-config", {"--serverbin"});
         const QString serverBin = config.waitForFinished() && config.exitCode() == 0
@@ -234,19 +210,17 @@ private slots:
         cupsd_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         cupsd_.start("cupsd", {"-f", "-c", dir_.filePath("cupsd.conf"), "-s",
                                dir_.filePath("cups-files.conf")});
+        const QString cannot = "A private CUPS scheduler cannot be started here: ";
         if (!cupsd_.waitForStarted())
-            QSKIP(qPrintable("A private CUPS scheduler cannot be started here: cupsd: " +
-                             cupsd_.errorString()));
+            QSKIP(qPrintable(cannot + cupsd_.errorString()));
         for (QDeadlineTimer deadline(20000);
-             !cups("lpstat", {"-r"}) || !cupsSaid_.endsWith("scheduler is running");
+             !cups("lpstat", {"-r"}) || !cupsSaid_.contains("scheduler is running");
              QThread::msleep(100))
             if (deadline.hasExpired() || cupsd_.state() == QProcess::NotRunning)
-                QSKIP(qPrintable("A private CUPS scheduler cannot be started here: " + cupsSaid_ +
-                                 "\n" + cupsd_.readAll() + errorLog()));
+                QSKIP(qPrintable(cannot + cupsSaid_ + "\n" + cupsd_.readAll() + errorLog()));
         QVERIFY2(addQueue("VeskQueue", "Plus90", Margins) &&
                      addQueue("VeskMinus90", "Minus90", QMarginsF()),
                  qPrintable(cupsSaid_ + "\n" + errorLog()));
-        QVERIFY(cups("lpadmin", {"-d", "VeskQueue"}));
         // Only this scheduler is asked; no user's lpoptions.
         qputenv("CUPS_SERVER", QFile::encodeName(dir_.filePath("socket")));
         qputenv("HOME", QFile::encodeName(dir_.path()));
@@ -254,13 +228,17 @@ private slots:
         qunsetenv("PRINTER");
         // A scheduler confined by the system (AppArmor's profile for cupsd)
         // may refuse to run a backend outside the system's folders.
-        {
-            QPdfWriter probe(dir_.filePath("probe.pdf"));
-            QPainter(&probe).drawText(100, 100, "probe");
-        }
-        QVERIFY(cups("lp", {"-d", "VeskQueue", dir_.filePath("probe.pdf")}));
         QList<Job> jobs;
-        const QString failed = takeJobs(jobs);
+        const QString failed = printThroughQueue(
+            "VeskQueue",
+            [&] {
+                {
+                    QPdfWriter probe(dir_.filePath("probe.pdf"));
+                    QPainter(&probe).drawText(100, 100, "probe");
+                }
+                cups("lp", {dir_.filePath("probe.pdf")});
+            },
+            jobs);
         if (!failed.isEmpty() || jobs.size() != 1)
             QSKIP(qPrintable("The private CUPS scheduler cannot run its backend here: " + failed));
     }
@@ -279,21 +257,17 @@ private slots:
         recorder_.reset();
     }
 
-    // Through CUPS one job has one paper size: every run of sheets of one
-    // paper size and direction is a job of its own, in the order of the
-    // sheets. On paper each sheet's ink lies where it lies on the same sheet
-    // printed to a PDF file, moved by the queue's margins at the sheet's left
-    // and top as it is read: a landscape sheet's left edge is the paper's
-    // bottom edge as it goes through the printer, its top edge the paper's
-    // left edge. The program tells CUPS the direction and CUPS turns the page
-    // itself: a description turning landscape pages the other way changes
-    // nothing. The calibration sheet printed next is one A4 job, each cross's
-    // centre at its millimetres less the offsets given (not the registered
-    // ones), plus the queue's margins, as items land.
+    // One job per run of sheets of one paper size and direction, in order; on
+    // paper each sheet's ink lies where it lies printed to a PDF file, moved
+    // by the margins at the sheet's left and top as it is read (a landscape
+    // sheet's left is the paper's bottom edge through the printer, its top the
+    // left edge); CUPS turns the page, so a description turning the other way
+    // changes nothing. The calibration sheet is one A4 job, its crosses at
+    // their millimetres less the offsets given, plus the margins.
     void jobsOnPaper_data() {
         QTest::addColumn<QString>("queue");
         QTest::addColumn<QMarginsF>("margins");
-        QTest::addColumn<QList<QPoint>>("plan"); // direction and index in Papers per sheet
+        QTest::addColumn<QList<QPoint>>("plan"); // direction and size code per sheet
         QTest::addColumn<QList<int>>("jobs");    // how many sheets each job has
         QTest::addColumn<QPointF>("offsets");    // given to the calibration sheet
         QTest::newRow("margins, every paper, both directions")
@@ -311,18 +285,24 @@ private slots:
         QFETCH(QList<QPoint>, plan);
         QFETCH(QList<int>, jobs);
         QFETCH(QPointF, offsets);
-        QVERIFY(cups("lpadmin", {"-d", queue}));
+        // Each sheet: a left-aligned item and a right-aligned one of two lines.
         SheetPlan sheets;
         for (QPoint s : plan)
-            sheets.append(sheet(s.x(), Papers[s.y()].code));
+            sheets.append({qint16(s.x()),
+                           qint16(s.y()),
+                           {TextItem{"VESK", 12, 20, 100, 25, 10, 1, 0},
+                            TextItem{"御中　山田太郎様", 10.5, 60, 120.5, 60, 4, 2, 2}}});
         PrintToPdfFile(dir_.filePath("reference.pdf"));
         PrintSheets(sheets);
         const QList<PdfSheets::Ink> drawn = PdfSheets::ReadInk(dir_.filePath("reference.pdf"));
-        PrintToDefaultPrinter();
-        PrintSheets(sheets);
-        PrintCalibrationSheet(offsets);
         QList<Job> taken;
-        const QString failed = takeJobs(taken);
+        const QString failed = printThroughQueue(
+            queue,
+            [&] {
+                PrintSheets(sheets);
+                PrintCalibrationSheet(offsets);
+            },
+            taken);
         QVERIFY2(failed.isEmpty(), qPrintable(failed));
         QList<int> sizes;
         Job printed;
@@ -334,25 +314,23 @@ private slots:
         for (qsizetype i = 0; i < plan.size(); ++i) {
             const bool portrait = plan[i].x() == 0;
             const Paper& paper = Papers[plan[i].y()];
-            const PdfSheets::Ink sheet{QSizeF(printed[i].size()) * 25.4 / 300,
-                                       PdfSheets::InkBox(printed[i], 300)};
+            const QSizeF size = QSizeF(printed[i].size()) * 25.4 / 300;
+            const QRectF box = PdfSheets::InkBox(printed[i], 300);
             // The paper as it goes through the printer, as the queue describes it.
-            QVERIFY2(
-                qAbs(sheet.sheet.width() - points(paper.width) * PdfSheets::MmPerPoint) < 0.2 &&
-                    qAbs(sheet.sheet.height() - points(paper.height) * PdfSheets::MmPerPoint) < 0.2,
-                qPrintable(QString("sheet %1: ").arg(i + 1) + QDebug::toString(sheet.sheet)));
+            const QSizeF off =
+                size - QSizeF(points(paper.width), points(paper.height)) * PdfSheets::MmPerPoint;
+            QVERIFY2(qAbs(off.width()) < 0.2 && qAbs(off.height()) < 0.2,
+                     qPrintable(QString("sheet %1: ").arg(i + 1) + QDebug::toString(size)));
             // The ink as the sheet is read, and the margins at its left and top.
-            const QRectF ink =
-                portrait ? sheet.box
-                         : QRectF(sheet.sheet.height() - sheet.box.bottom(), sheet.box.left(),
-                                  sheet.box.height(), sheet.box.width());
+            const QRectF ink = portrait ? box
+                                        : QRectF(size.height() - box.bottom(), box.left(),
+                                                 box.height(), box.width());
             const QPointF margin = portrait ? QPointF(margins.left(), margins.top())
                                             : QPointF(margins.bottom(), margins.left());
             const QPointF topLeft = ink.topLeft() - drawn[i].box.topLeft() - margin,
                           bottomRight = ink.bottomRight() - drawn[i].box.bottomRight() - margin;
             QVERIFY2(
-                qMax(qMax(qAbs(topLeft.x()), qAbs(topLeft.y())),
-                     qMax(qAbs(bottomRight.x()), qAbs(bottomRight.y()))) <= InkTolerance,
+                apart(topLeft) <= InkTolerance && apart(bottomRight) <= InkTolerance,
                 qPrintable(QString("sheet %1 off by %2 at the top left, %3 at the bottom right")
                                .arg(i + 1)
                                .arg(QDebug::toString(topLeft), QDebug::toString(bottomRight))));
@@ -363,7 +341,7 @@ private slots:
         for (const QPointF& cross : CalibrationSheet::Crosses) {
             const QPointF want = cross - offsets + QPointF(margins.left(), margins.top());
             const QPointF off = PdfSheets::CrossCentre(calibration, 300, want) - want;
-            QVERIFY2(qAbs(off.x()) <= InkTolerance && qAbs(off.y()) <= InkTolerance,
+            QVERIFY2(apart(off) <= InkTolerance,
                      qPrintable(QDebug::toString(cross) + " off by " + QDebug::toString(off)));
         }
     }

@@ -11,7 +11,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QtTest>
-#include <algorithm>
 
 namespace {
 
@@ -35,22 +34,14 @@ struct Dialog {
     void ok() const { QTest::mouseClick(form->findChild<QPushButton*>("CmdOK"), Qt::LeftButton); }
 };
 
-// A page dump, in page id order: "no/direction/size:" then its items.
+// A template's pages, "no/direction/size:" then each item's texts.
 QStringList dumpTemplate(const QString& templateId) {
-    QList<Page> pages = Layout().Pages(templateId);
-    std::sort(pages.begin(), pages.end(),
-              [](const Page& a, const Page& b) { return a.id.toInt() < b.id.toInt(); });
     QStringList out;
-    for (const Page& page : pages) {
-        QString dump = QString("%1/%2/%3:").arg(page.pageNo).arg(page.direction).arg(page.size);
-        for (const TextItemTexts& item : Layout().Items(page.id)) {
-            QStringList v{item.text};
-            for (const QString& n : item.numbers)
-                v.append(n);
-            v.append(QString::number(item.align));
-            dump += " [" + v.join('|') + "]";
-        }
-        out.append(dump);
+    for (const Page& page : Layout().Pages(templateId)) {
+        out.append(QString("%1/%2/%3:").arg(page.pageNo).arg(page.direction).arg(page.size));
+        for (const TextItemTexts& item : Layout().Items(page.id))
+            out.last() += QStringList(item.numbers.begin(), item.numbers.end()).join('|') +
+                          QString("|%1|%2;").arg(item.align).arg(item.text);
     }
     return out;
 }
@@ -78,37 +69,40 @@ private slots:
     void cleanup() { CloseAllScreens(); }
     void entriesActOnTheirOwnIds();
     void deleteAnsweredNoThenYes();
-    void copyOfThirtyPagesIsIdentical();
-    void tooManyPagesLeaveNoTrace();
-    void otherModesOnlyChooseAndCancelReturns();
+    void copyUpToThirtyPages();
 };
 
 void TestTemplateDlg::entriesActOnTheirOwnIds() {
     OpenAppFolder app;
-    makeTemplate(app, 3, "請求書", 0, 0);
+    makeTemplate(app, 3, "請求書", 1, 1);
     makeTemplate(app, 7, "請求書", 0, 0);
-    TemplateMode = 2;
+    MessageRecorder recorder;
+    TemplateMode = 0;
     {
+        // Outside the template modes OK only chooses; Cancel returns to the menu.
         Dialog d;
         QCOMPARE(d.entries(), QStringList({"請求書", "請求書"}));
         d.select(1);
         d.ok();
-        QApplication::processEvents();
         QCOMPARE(CurrentTemplateId, QString("7"));
-        QVERIFY(VisibleScreen<FrmPage>());
-        QTRY_VERIFY(d.form.isNull()); // the dialog closed and was released
+        QVERIFY(recorder.shown.isEmpty() && d.form->isVisible() && !VisibleScreen<FrmPage>());
+        QCOMPARE(app.Scalar("select count(*) as n from template"), 2);
+        QTest::mouseClick(d.form->findChild<QPushButton*>("CmdCancel"), Qt::LeftButton);
+        QTRY_VERIFY(d.form.isNull());
+        QVERIFY(VisibleScreen<FrmMenu>());
     }
     CloseAllScreens();
+    TemplateMode = 2;
     {
-        // A double-click does what OK does.
+        // A double click (a click, then the second press) does what OK does.
         Dialog d;
         const QRect r = d.list()->visualItemRect(d.list()->item(0));
-        // A double click: a press and release, then the second press.
         QTest::mouseClick(d.list()->viewport(), Qt::LeftButton, {}, r.center());
         QTest::mouseDClick(d.list()->viewport(), Qt::LeftButton, {}, r.center());
         QApplication::processEvents();
         QCOMPARE(CurrentTemplateId, QString("3"));
         QVERIFY(VisibleScreen<FrmPage>());
+        QTRY_VERIFY(d.form.isNull()); // the dialog closed and was released
     }
 }
 
@@ -124,16 +118,8 @@ void TestTemplateDlg::deleteAnsweredNoThenYes() {
         const auto items = d.list()->selectedItems();
         return items.size() == 1 ? items.first()->text() : QString::number(items.size());
     };
-    // The list has the focus and no selection; the first Down selects the
-    // first entry, the next the second.
     d.form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(d.form));
-    QCOMPARE(QApplication::focusWidget(), d.list());
-    QCOMPARE(selected(), QString("0"));
-    PressKey(Qt::Key_Down);
-    QCOMPARE(selected(), QString("O'Brien商事"));
-    PressKey(Qt::Key_Down);
-    QCOMPARE(selected(), QString("納品書"));
     recorder.answer = QMessageBox::No;
     d.select(0);
     d.ok();
@@ -166,17 +152,27 @@ void TestTemplateDlg::deleteAnsweredNoThenYes() {
     QCOMPARE(QApplication::focusWidget(), d.list());
 }
 
-void TestTemplateDlg::copyOfThirtyPagesIsIdentical() {
+// Up to 30 pages copy whole; more fail and leave no trace.
+void TestTemplateDlg::copyUpToThirtyPages() {
     OpenAppFolder app;
     makeTemplate(app, 1, "source", 30, 3);
-    makeTemplate(app, 2, "other", 1, 1);
+    makeTemplate(app, 2, "big", 31, 1);
     makeTemplate(app, 3, "空", 0, 0);
     const QStringList source = dumpTemplate("1");
     QCOMPARE(source.size(), 30);
-    QVERIFY(source.first().contains("|3.03030303030303|"));
+    QVERIFY(source.first().contains("|3.03030303030303|") && source.first().contains("' 御中"));
+    const qlonglong pages = app.Scalar("select count(*) as n from page");
     TemplateMode = 1;
+    MessageRecorder recorder;
     {
         Dialog d;
+        d.select(1);
+        d.ok();
+        QCOMPARE(recorder.texts(), QStringList{"処理中、異常が発生しました。\r"});
+        QCOMPARE(CurrentTemplateId, QString("2"));
+        QCOMPARE(app.Scalar("select count(*) as n from template"), 3);
+        QCOMPARE(app.Scalar("select count(*) as n from page"), pages);
+        QVERIFY(d.form->isVisible() && !VisibleScreen<FrmPage>());
         d.select(0);
         d.ok();
         QApplication::processEvents();
@@ -191,42 +187,6 @@ void TestTemplateDlg::copyOfThirtyPagesIsIdentical() {
     QCOMPARE(CurrentTemplateId, QString("5"));
     QCOMPARE(Layout().TemplateName("5"), QString());
     QCOMPARE(dumpTemplate("5"), QStringList());
-}
-
-void TestTemplateDlg::tooManyPagesLeaveNoTrace() {
-    OpenAppFolder app;
-    makeTemplate(app, 1, "big", 31, 1);
-    const qlonglong pages = app.Scalar("select count(*) as n from page");
-    TemplateMode = 1;
-    Dialog d;
-    MessageRecorder recorder;
-    d.select(0);
-    d.ok();
-    QCOMPARE(recorder.texts(), QStringList{"処理中、異常が発生しました。\r"});
-    QCOMPARE(CurrentTemplateId, QString("1"));
-    QCOMPARE(app.Scalar("select count(*) as n from template"), 1);
-    QCOMPARE(app.Scalar("select count(*) as n from page"), pages);
-    QVERIFY(d.form->isVisible());
-    QVERIFY(!VisibleScreen<FrmPage>());
-}
-
-void TestTemplateDlg::otherModesOnlyChooseAndCancelReturns() {
-    OpenAppFolder app;
-    makeTemplate(app, 9, "x", 1, 1);
-    TemplateMode = 0;
-    Dialog d;
-    MessageRecorder recorder;
-    d.select(0);
-    d.ok();
-    QCOMPARE(CurrentTemplateId, QString("9"));
-    QVERIFY(recorder.shown.isEmpty());
-    QVERIFY(d.form->isVisible());
-    QVERIFY(!VisibleScreen<FrmPage>());
-    QCOMPARE(app.Scalar("select count(*) as n from template"), 1);
-    // Cancel returns to the menu.
-    QTest::mouseClick(d.form->findChild<QPushButton*>("CmdCancel"), Qt::LeftButton);
-    QTRY_VERIFY(d.form.isNull());
-    QVERIFY(VisibleScreen<FrmMenu>());
 }
 
 QTEST_MAIN(TestTemplateDlg)
