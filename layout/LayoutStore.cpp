@@ -5,6 +5,7 @@
 #include "common/Numbers.h"
 #include "layout/FormStore.h"
 #include "platform/Database.h"
+#include "platform/Statement.h"
 
 #include <QLocale>
 #include <memory>
@@ -95,6 +96,37 @@ QString insertItem(const QString& itemId, const QString& pageId, const TextItemT
     const auto& n = item.numbers;
     return insertItem(itemId, pageId, item.text, n[T::Size], n[T::Left], n[T::Right], n[T::Top],
                       n[T::ColCount], n[T::RowCount], item.align);
+}
+
+// The merge file remembered per template. The table came after the first
+// three; its statements bind their values.
+const QString CreateMergeTable = QStringLiteral(
+    "CREATE TABLE IF NOT EXISTS template_merge (template_id INTEGER PRIMARY KEY REFERENCES "
+    "template ON DELETE CASCADE, path TEXT, encoding TEXT)");
+
+// An id as it travels between screens (decimal digits) as a number to bind.
+qint64 idValue(const QString& id) {
+    bool ok = false;
+    const int value = NumericLiteral(id).toInt(&ok);
+    if (!ok || value < 1 || value > 32767)
+        throw ConversionError(("not an id: " + id).toStdString());
+    return value;
+}
+
+void copyMergeSource(Database& database, const QString& fromId, const QString& toId) {
+    Statement copy(database,
+                   QStringLiteral("insert into template_merge (template_id, path, encoding) "
+                                  "select ?, path, encoding from template_merge "
+                                  "where template_id = ?"));
+    copy.Bind(1, idValue(toId));
+    copy.Bind(2, idValue(fromId));
+    copy.Execute();
+}
+
+void deleteMergeSource(Database& database, const QString& templateId) {
+    Statement remove(database, QStringLiteral("delete from template_merge where template_id = ?"));
+    remove.Bind(1, idValue(templateId));
+    remove.Execute();
 }
 
 // Typed reads of stored values. A Null throws ("Invalid use of Null").
@@ -248,6 +280,8 @@ QString LayoutStore::CopyTemplate(const QString& templateId) {
         pages->Close();
     }
 
+    copyMergeSource(*database_, templateId, newTemplateId);
+
     // Then each page's form and items, as the database returns them.
     FormStore forms(database_);
     for (const auto& [oldId, newId] : pageIds) {
@@ -270,6 +304,8 @@ void LayoutStore::DeleteTemplate(const QString& templateId) {
     Transaction transaction(workspace_);
     // The forms first: deleting the template takes its pages with it.
     FormStore(database_).DeleteTemplateForms(templateId);
+    // Whether or not the database cascades the delete.
+    deleteMergeSource(*database_, templateId);
     database_->Execute(deleteTemplate(templateId));
     transaction.Commit();
 }
@@ -338,4 +374,27 @@ QString LayoutStore::InsertItem(const QString& pageId, const TextItemTexts& item
     const QString id = QString::number(NextId(QStringLiteral("moji"), QStringLiteral("moji_id")));
     database_->Execute(insertItem(id, pageId, item));
     return id;
+}
+
+std::optional<MergeSource> LayoutStore::TemplateMergeSource(const QString& templateId) {
+    Statement read(
+        *database_,
+        QStringLiteral("select path, encoding from template_merge where template_id = ?"));
+    read.Bind(1, idValue(templateId));
+    if (!read.Step())
+        return std::nullopt;
+    return MergeSource{read.Text(0), read.Text(1)};
+}
+
+void LayoutStore::SaveTemplateMergeSource(const QString& templateId, const MergeSource& source) {
+    Statement save(*database_, QStringLiteral("insert or replace into template_merge (template_id, "
+                                              "path, encoding) values (?, ?, ?)"));
+    save.Bind(1, idValue(templateId));
+    save.Bind(2, source.path);
+    save.Bind(3, source.encoding);
+    save.Execute();
+}
+
+void AddMergeTable(Database* database) {
+    database->Execute(CreateMergeTable);
 }

@@ -67,5 +67,9 @@ private:
     Database* database_;
 };
 
+// Adds the table of the merge files remembered per template to a layout
+// database made before it existed; a database that has it stays as it is.
+void AddMergeTable(Database* database);
+
 // The store of the run's layout database, open from start-up until the end.
 LayoutStore Layout();

@@ -27,6 +27,7 @@ struct Printer::Layout {
 // one layout for the system printer.
 struct Printer::Run {
     Layout layout;
+    int pages = 0;
     std::unique_ptr<QTemporaryFile> file;
     std::unique_ptr<QPdfWriter> writer;
     QPainter painter;
@@ -105,6 +106,7 @@ QPainter& Printer::BeginPage() {
         run->writer->setPageLayout(layout.pageLayout());
         if (!run->writer->newPage())
             throw PrinterError(QStringLiteral("次の用紙を始められません"));
+        ++run->pages;
     } else {
         if (run)
             finishRun(*run);
@@ -124,6 +126,7 @@ QPainter& Printer::BeginPage() {
         next->writer->setPageLayout(layout.pageLayout());
         if (!next->painter.begin(next->writer.get()))
             throw PrinterError(QStringLiteral("用紙の描画を始められません"));
+        next->pages = 1;
         doc_->runs.push_back(std::move(next));
     }
     origin_ = QPointF();
@@ -177,7 +180,13 @@ void Printer::EndDoc() {
                 job.copies = copies_;
                 jobs.append(job);
             }
-            SubmitJobs(doc_->printerName, jobs);
+            try {
+                SubmitJobs(doc_->printerName, jobs);
+            } catch (PrinterError& e) {
+                for (int i = 0; i < e.releasedJobs; ++i)
+                    e.pagesHandedOver += doc_->runs[size_t(i)]->pages;
+                throw;
+            }
         }
     } catch (...) {
         KillDoc();

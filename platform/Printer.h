@@ -8,7 +8,8 @@
 // (none for a PDF file), in millimetres.
 //
 // Nothing reaches the destination before EndDoc, and nothing at all when any
-// step fails or KillDoc is called. For the system printer every run of pages
+// step fails or KillDoc is called, but for the jobs CUPS already released when
+// it fails at the end of EndDoc. For the system printer every run of pages
 // of one layout is drawn into its own temporary PDF, and at EndDoc each PDF
 // becomes one CUPS job (one job carries one paper size); the temporary files
 // are removed in every case. A PDF file receives the whole document, each
@@ -77,6 +78,9 @@ public:
     QPointF Origin() const { return origin_; }
 
     // Ends the document, at least one page, and hands it to the destination.
+    // When the print system fails after some of its jobs were released, those
+    // stay and the failure counts their pages, the first pages of the
+    // document (PrinterError::pagesHandedOver).
     void EndDoc();
     // Discards the document: nothing of it reaches the destination.
     void KillDoc();

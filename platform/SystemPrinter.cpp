@@ -145,16 +145,26 @@ QMarginsF PrinterPaper::Margins(const QPageSize& size, QPageLayout::Orientation 
 void SubmitJobs(const QString& printerName, const QList<PrintJob>& jobs) {
     const QByteArray printer = printerName.toUtf8();
     QList<int> created;
+    int released = 0;
+    auto cancelHeld = [&] {
+        for (qsizetype i = released; i < created.size(); ++i)
+            cupsCancelJob2(CUPS_HTTP_DEFAULT, printer.constData(), created[i], 0);
+    };
     try {
         for (const PrintJob& job : jobs)
             created.append(createHeldJob(printer, job));
         for (qsizetype i = 0; i < jobs.size(); ++i)
             sendDocument(printer, created[i], jobs[i].file);
-        for (int id : created)
+        for (int id : created) {
             releaseJob(id);
+            ++released;
+        }
+    } catch (PrinterError& e) {
+        cancelHeld();
+        e.releasedJobs = released;
+        throw;
     } catch (...) {
-        for (int id : created)
-            cupsCancelJob2(CUPS_HTTP_DEFAULT, printer.constData(), id, 0);
+        cancelHeld();
         throw;
     }
 }

@@ -17,6 +17,12 @@ class QPrinter;
 class PrinterError : public std::runtime_error {
 public:
     explicit PrinterError(const QString& message) : std::runtime_error(message.toStdString()) {}
+
+    // When the print system failed after some of a document was handed over:
+    // how many of its jobs were released (set by SubmitJobs), and how many of
+    // its pages they carried (set by the printer object). Zero when nothing was.
+    int releasedJobs = 0;
+    int pagesHandedOver = 0;
 };
 
 // The name of the default CUPS destination; throws when there is none.
@@ -55,7 +61,9 @@ struct PrintJob {
 // PWG media name, looked up by the paper's size in millimetres).
 QString MediaName(const QPageSize& paper);
 
-// Hands `jobs` to `printerName`, all or none: every job is created held,
-// every document sent, and only then are the jobs released. Any refusal
-// cancels every job of the call and throws with CUPS's message.
+// Hands `jobs` to `printerName`, all or none as far as CUPS allows: every job
+// is created held, every document sent, and only then are the jobs released,
+// first to last. Any refusal cancels every job of the call not yet released
+// and throws with CUPS's message; a job already released may be printing and
+// stays, and the failure counts those jobs (PrinterError::releasedJobs).
 void SubmitJobs(const QString& printerName, const QList<PrintJob>& jobs);

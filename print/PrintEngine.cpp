@@ -17,12 +17,6 @@ std::unique_ptr<Printer>& runPrinter() {
     return printer;
 }
 
-Printer& printerOfTheRun() {
-    if (!runPrinter())
-        runPrinter() = std::make_unique<Printer>(PrintDestination::DefaultPrinter());
-    return *runPrinter();
-}
-
 void setDestination(const PrintDestination& destination) {
     if (runPrinter())
         runPrinter()->SetDestination(destination);
@@ -41,10 +35,20 @@ void setPaper(Printer& printer, const SheetPaper& paper) {
 // Draws one document on the run's printer with `drawPages` and hands it to
 // the destination; on any failure nothing reaches it.
 template <class DrawPages> void printDocument(DrawPages drawPages) {
-    Printer& printer = printerOfTheRun();
+    Printer& printer = RunPrinter();
     try {
         drawPages(printer);
         printer.EndDoc();
+    } catch (const PrinterError& e) {
+        printer.KillDoc();
+        if (e.pagesHandedOver == 0)
+            throw;
+        // Those sheets may be printing already: the user must not print them twice.
+        const QString sheets = e.pagesHandedOver == 1
+                                   ? QStringLiteral("用紙 1 枚目")
+                                   : QStringLiteral("用紙 1～%1 枚目").arg(e.pagesHandedOver);
+        throw PrinterError(QString::fromUtf8(e.what()) + u'\n' + sheets +
+                           QStringLiteral("は印刷に渡されました。"));
     } catch (...) {
         printer.KillDoc();
         throw;
@@ -52,6 +56,18 @@ template <class DrawPages> void printDocument(DrawPages drawPages) {
 }
 
 } // namespace
+
+Printer& RunPrinter() {
+    if (!runPrinter())
+        runPrinter() = std::make_unique<Printer>(PrintDestination::DefaultPrinter());
+    return *runPrinter();
+}
+
+void PrintNextSheet(Printer& printer, const Sheet& sheet, const SheetPaper& paper) {
+    setPaper(printer, paper);
+    QPainter& painter = printer.BeginPage();
+    SheetRenderer(painter, printer.Origin(), QPointF(OffsetLeft, OffsetTop)).Draw(sheet);
+}
 
 void PrintToDefaultPrinter() {
     setDestination(PrintDestination::DefaultPrinter());
@@ -66,16 +82,16 @@ void ResetRunPrinter() {
 }
 
 void SetPrinterDefaults() {
-    printerOfTheRun().SetCopies(1);
+    RunPrinter().SetCopies(1);
 }
 
 SheetPaper PaperInForce() {
-    const Printer& printer = printerOfTheRun();
+    const Printer& printer = RunPrinter();
     return SheetPaper{printer.PageSize(), printer.Orientation()};
 }
 
 QPageLayout OwnPaper() {
-    return printerOfTheRun().OwnLayout();
+    return RunPrinter().OwnLayout();
 }
 
 void ShowNothingToPrint() {
@@ -95,12 +111,8 @@ void PrintSheets(const SheetPlan& plan, const QList<SheetPaper>& papers) {
     if (papers.size() != plan.size())
         throw std::invalid_argument("A paper for every sheet");
     printDocument([&](Printer& printer) {
-        for (qsizetype i = 0; i < plan.size(); ++i) {
-            const Sheet& sheet = plan[i];
-            setPaper(printer, papers[i]);
-            QPainter& painter = printer.BeginPage();
-            SheetRenderer(painter, printer.Origin(), QPointF(OffsetLeft, OffsetTop)).Draw(sheet);
-        }
+        for (qsizetype i = 0; i < plan.size(); ++i)
+            PrintNextSheet(printer, plan[i], papers[i]);
     });
 }
 

@@ -9,6 +9,7 @@
 #include <QPointF>
 #include <QString>
 
+class Printer;
 class QPaintDevice;
 
 // The printer of the whole run: what one print command sets stays in force
@@ -35,6 +36,13 @@ void PrintSheets(const SheetPlan& plan);
 void PrintSheets(const SheetPlan& plan, const QList<SheetPaper>& papers);
 // "印刷対象ページが選択されていません。": there is no sheet to print.
 void ShowNothingToPrint();
+
+// For print commands that draw their sheets one by one: the run's printer
+// (made on first use), whose document the command ends with EndDoc or
+// discards with KillDoc, and the next sheet of that document drawn on
+// `paper` as PrintSheets draws it.
+Printer& RunPrinter();
+void PrintNextSheet(Printer& printer, const Sheet& sheet, const SheetPaper& paper);
 
 // What the run's printer has in force before the next command's first sheet.
 SheetPaper PaperInForce();

@@ -8,6 +8,7 @@
 #include "layout/FormFile.h"
 #include "layout/FormStore.h"
 #include "layout/LayoutFile.h"
+#include "layout/LayoutStore.h"
 #include "platform/Database.h"
 #include "platform/Engine.h"
 #include "platform/SafeFile.h"
@@ -182,6 +183,8 @@ StartResult StartUp() {
         LayoutWorkspace = &DefaultWorkspace();
         LayoutDatabase = LayoutWorkspace->OpenDatabase(QDir(AppPath()).filePath(LayoutFiles::Data),
                                                        true, false, LayoutFiles::Connect);
+        // A data.vsk from before merge files were remembered gets their table.
+        AddMergeTable(LayoutDatabase);
         AttachForms(LayoutDatabase, AppPath());
 
         auto* menu = new FrmMenu;

@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 #include "common/Globals.h"
 #include "print/CalibrationSheet.h"
+#include "print/MergePrint.h"
 #include "print/PrintEngine.h"
 
 #include <QPainter>
@@ -343,6 +344,47 @@ private slots:
             const QPointF off = PdfSheets::CrossCentre(calibration, 300, want) - want;
             QVERIFY2(apart(off) <= InkTolerance,
                      qPrintable(QDebug::toString(cross) + " off by " + QDebug::toString(off)));
+        }
+    }
+
+    // A merge print of three records is one job of three sheets through the
+    // queue, each record's ink where it lies on the same records printed to
+    // a PDF file, moved by the queue's margins.
+    void mergedRecordsOnPaper() {
+        MergeList list;
+        list.columns = {"宛名", "番号"};
+        list.records = {{"山田太郎", "1"}, {"髙橋", "20"}, {"株式会社ベスク商事営業部", "300"}};
+        const SheetPlan plan{Sheet{0,
+                                   1,
+                                   {TextItem{"{{宛名}}様", 12, 20, 150, 25, 20, 1, 0},
+                                    TextItem{"No.{{番号}}", 10.5, 60, 120.5, 60, 10, 1, 2}}}};
+        const QList<SheetPaper> papers = ResolvePapers(plan, PaperInForce());
+        PrintToPdfFile(dir_.filePath("reference.pdf"));
+        PrintRecords(plan, papers, list, {0, 2});
+        const QList<PdfSheets::Ink> drawn = PdfSheets::ReadInk(dir_.filePath("reference.pdf"));
+        QList<Job> taken;
+        const QString failed = printThroughQueue(
+            "VeskQueue",
+            [&] {
+                PrintRecords(plan, papers, list, {0, 2});
+            },
+            taken);
+        QVERIFY2(failed.isEmpty(), qPrintable(failed));
+        QCOMPARE(taken.size(), 1);
+        QCOMPARE(taken[0].size(), 3);
+        QCOMPARE(drawn.size(), 3);
+        // Each record its own text: the sheets differ.
+        QVERIFY(drawn[0].box.width() != drawn[2].box.width());
+        for (int r = 0; r < 3; ++r) {
+            const QRectF ink = PdfSheets::InkBox(taken[0][r], 300);
+            const QPointF margin(Margins.left(), Margins.top());
+            const QPointF topLeft = ink.topLeft() - drawn[r].box.topLeft() - margin,
+                          bottomRight = ink.bottomRight() - drawn[r].box.bottomRight() - margin;
+            QVERIFY2(
+                apart(topLeft) <= InkTolerance && apart(bottomRight) <= InkTolerance,
+                qPrintable(QString("record %1 off by %2 at the top left, %3 at the bottom right")
+                               .arg(r + 1)
+                               .arg(QDebug::toString(topLeft), QDebug::toString(bottomRight))));
         }
     }
 };

@@ -1,6 +1,7 @@
-// Writes the delivered empty layout database: the three tables, encrypted
-// with the database password. The file is kept only when start-up would take
-// it as a layout database.
+// Writes the delivered empty layout database: the three tables of the layout
+// and the table of merge files remembered per template, encrypted with the
+// database password. The file is kept only when start-up would take it as a
+// layout database.
 #include "common/LayoutFiles.h"
 #include "layout/LayoutFile.h"
 #include "platform/Database.h"
@@ -36,6 +37,11 @@ CREATE TABLE moji (
     p_position  INTEGER
 );
 CREATE INDEX moji_page ON moji (page_id);
+CREATE TABLE template_merge (
+    template_id INTEGER PRIMARY KEY REFERENCES template ON DELETE CASCADE,
+    path        TEXT,
+    encoding    TEXT
+);
 )SQL";
 
 int main(int argc, char** argv) {
