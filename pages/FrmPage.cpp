@@ -181,10 +181,14 @@ void FrmPage::CmdPreview_Click() {
             return;
         }
         // Each sheet over its page's remembered form; white paper without one.
-        ExecModal(new FrmPreview(plan, TxtTemplate->text(), [](const QString& pageId) {
-            const std::optional<StoredForm> form = Forms().Form(pageId);
-            return form ? form->Decode() : QImage();
-        }));
+        // The template's merge file, if it has one, is read again.
+        ExecModal(new FrmPreview(
+            plan, TxtTemplate->text(),
+            [](const QString& pageId) {
+                const std::optional<StoredForm> form = Forms().Form(pageId);
+                return form ? form->Decode() : QImage();
+            },
+            CurrentTemplateId));
     });
 }
 
