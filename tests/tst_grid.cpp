@@ -1,10 +1,8 @@
 #include "platform/SpreadGrid.h"
 #include "platform/SpreadGridDelegates.h"
 
-#include <QApplication>
-#include <QInputMethodEvent>
-#include <QMessageBox>
 #include <QtTest>
+#include <QtWidgets>
 
 // One column of every kind: text of at most 3 characters, decimals 1.0-20.0 (2.1 digits),
 // whole numbers 1-30, a list, a check box, a button, free text.
@@ -44,6 +42,12 @@ void Compose(const QString& text) {
     event.setCommitString(text);
     QApplication::sendEvent(QApplication::focusWidget(), &event);
 }
+
+struct Click {
+    int col;
+    QString release, answer;
+    bool box, moved, clicked;
+};
 
 QPoint Cursor(const SpreadGrid& grid) {
     return QPoint(grid.Col(), grid.Row());
@@ -103,17 +107,14 @@ private slots:
 
     void cellsOfEachKind() {
         auto grid = MakeGrid();
-        // Values the program sets show whole, beyond what typing allows, and
-        // count as not edited.
+        // Values the program sets show whole, beyond typing's limits, not edited.
         grid->SetCellText(kSize, 1, "3.03030303030303");
         grid->SetCellText(kPage, 1, "36");
         QCOMPARE(grid->item(0, kSize - 1)->text(), "3.03030303030303");
         QCOMPARE(grid->CellText(kPage, 1), "36");
         QVERIFY(!grid->CellEdited(kSize, 1) && !grid->CellEdited(kPage, 1));
 
-        // A first key outside the basic plane starts editing: one key event
-        // carrying the whole surrogate pair, as a keyboard layout or an input
-        // method without preedit sends it; the rest composed.
+        // A first key outside the basic plane, one event with the whole surrogate pair.
         grid->SetActiveCell(kFree, 2);
         const QString first = QString::fromUcs4(U"\U00029E3D");
         QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, first);
@@ -154,46 +155,42 @@ private slots:
         QCOMPARE(clicked.count(), 0);
     }
 
+    // A click on row 4 (a check box, a list's arrow or a text) released before
+    // the answer, after it, elsewhere, in the box; or released, then before the
+    // answer a key or a second click elsewhere. The handler refuses, allows, or
+    // cuts the grid to 3 rows and allows, maybe after a modal box; `clicked`:
+    // the box checked, or the drop-down open.
     void leaveCellOnAClick_data() {
-        // The clicked cell, row 4: a check box, a list's arrow or a text.
-        QTest::addColumn<int>("col");
-        // Released before the answer, after it, elsewhere, in the box; or
-        // released, then before the answer a key or a second click elsewhere.
-        QTest::addColumn<QString>("release");
-        QTest::addColumn<QString>("answer"); // refuse, allow, or cut the grid to 3 rows and allow
-        QTest::addColumn<bool>("box");       // the handler shows a modal message box
-        QTest::addColumn<bool>("moved");
-        QTest::addColumn<bool>("clicked"); // the box checked, or the drop-down open
-        auto row = [](const char* name, Column col, const char* release, const char* answer,
-                      bool box, bool moved, bool clicked) {
-            QTest::newRow(name) << int(col) << release << answer << box << moved << clicked;
-        };
-        row("check, refused", kPrint, "before", "refuse", false, false, false);
-        row("check, allowed", kPrint, "before", "allow", false, true, true);
-        row("check, held through the answer", kPrint, "after", "allow", false, true, true);
-        row("check, released elsewhere", kPrint, "elsewhere", "allow", false, true, false);
-        row("check, refused in a box, released in it", kPrint, "in the box", "refuse", true, false,
-            false);
-        row("check, allowed after a box", kPrint, "before", "allow", true, true, true);
-        row("check, the handler cuts the grid", kPrint, "before", "cut", false, false, false);
-        row("list arrow, refused", kAlign, "before", "refuse", false, false, false);
-        row("list arrow, allowed", kAlign, "before", "allow", false, true, true);
-        row("list arrow, held through the answer", kAlign, "after", "allow", false, true, true);
+        QTest::addColumn<Click>("c");
+        QTest::newRow("check, refused") << Click{kPrint, "before", "refuse", false, false, false};
+        QTest::newRow("check, allowed") << Click{kPrint, "before", "allow", false, true, true};
+        QTest::newRow("check, held through the answer")
+            << Click{kPrint, "after", "allow", false, true, true};
+        QTest::newRow("check, released elsewhere")
+            << Click{kPrint, "elsewhere", "allow", false, true, false};
+        QTest::newRow("check, refused in a box, released in it")
+            << Click{kPrint, "in the box", "refuse", true, false, false};
+        QTest::newRow("check, allowed after a box")
+            << Click{kPrint, "before", "allow", true, true, true};
+        QTest::newRow("check, the handler cuts the grid")
+            << Click{kPrint, "before", "cut", false, false, false};
+        QTest::newRow("list arrow, refused")
+            << Click{kAlign, "before", "refuse", false, false, false};
+        QTest::newRow("list arrow, held through the answer")
+            << Click{kAlign, "after", "allow", false, true, true};
         // A key is answered after the click's move, in the cell the answer
         // leaves the cursor on; a second click waits for nothing and is dropped.
-        row("text, key, refused", kFree, "key", "refuse", false, false, false);
-        row("text, key, allowed", kFree, "key", "allow", false, true, false);
-        row("text, second click, refused", kFree, "click", "refuse", false, false, false);
-        row("text, second click, allowed", kFree, "click", "allow", false, true, false);
+        QTest::newRow("text, key, refused") << Click{kFree, "key", "refuse", false, false, false};
+        QTest::newRow("text, key, allowed") << Click{kFree, "key", "allow", false, true, false};
+        QTest::newRow("text, second click, refused")
+            << Click{kFree, "click", "refuse", false, false, false};
+        QTest::newRow("text, second click, allowed")
+            << Click{kFree, "click", "allow", false, true, false};
     }
 
     void leaveCellOnAClick() {
-        QFETCH(int, col);
-        QFETCH(QString, release);
-        QFETCH(QString, answer);
-        QFETCH(bool, box);
-        QFETCH(bool, moved);
-        QFETCH(bool, clicked);
+        QFETCH(Click, c);
+        const auto [col, release, answer, box, moved, clicked] = c;
         auto grid = MakeGrid();
         QSignalSpy clicks(grid.get(), &SpreadGrid::ButtonClicked);
         const QRect cell = grid->visualRect(grid->model()->index(4 - 1, col - 1));
@@ -225,8 +222,7 @@ private slots:
         QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, at);
         if (release == "before" || release == "key" || release == "click")
             QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, at);
-        // Asked from a queued call, once the mouse event is over, so that the
-        // handler may show a modal box.
+        // Asked once the mouse event is over, so the handler may show a modal box.
         QVERIFY(asked.isEmpty());
         if (release == "key")
             Type("x");
