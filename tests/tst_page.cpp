@@ -1,19 +1,16 @@
-// The page setup screen driven as a user does: naming a template, typing
-// pages into the grid, saving, and the refusals and failures on the way.
+// The page setup screen: naming a template, typing pages, saving, and the
+// refusals and failures on the way.
 #include "TestSupport.h"
 #include "common/Globals.h"
 #include "common/Navigation.h"
 #include "items/FrmMoji.h"
 #include "layout/LayoutStore.h"
 #include "pages/FrmPage.h"
-#include "platform/Database.h"
 #include "platform/SpreadGrid.h"
 #include "templates/FrmMenu.h"
 
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTimer>
 #include <QtTest>
+#include <QtWidgets>
 
 namespace {
 
@@ -27,10 +24,15 @@ struct PageScreen {
     }
     SpreadGrid* grid() const { return form->findChild<SpreadGrid*>("vaSpread"); }
     QLineEdit* name() const { return form->findChild<QLineEdit*>("TxtTemplate"); }
+    QStringList ids(int rows) const {
+        QStringList ids;
+        for (int r = 1; r <= rows; ++r)
+            ids.append(form->PageId(r));
+        return ids;
+    }
     void click(const char* button) const {
         QTest::mouseClick(form->findChild<QPushButton*>(button), Qt::LeftButton);
     }
-    // Types `text` into the page number cell of `row` and commits it with Enter.
     void typePageNo(int row, const QString& text) const {
         grid()->setFocus();
         grid()->SetActiveCell(FrmPage::ColPageNo, row);
@@ -61,11 +63,10 @@ class TestPage : public QObject {
     Q_OBJECT
 private slots:
     void cleanup() { CloseAllScreens(); }
-    void savesNameAndNewPages();
-    void renumberedPagesKeepTheirPrintMarksByRow();
+    void savesNameAndPagesAndOpensTheirItems();
 };
 
-void TestPage::savesNameAndNewPages() {
+void TestPage::savesNameAndPagesAndOpensTheirItems() {
     OpenAppFolder app;
     app.AddTemplate("3");
     // The database refuses the insert of a page numbered 7.
@@ -73,11 +74,9 @@ void TestPage::savesNameAndNewPages() {
              "begin select raise(abort, 'refused'); end");
     PageScreen page("3");
     MessageRecorder recorder;
-    // A new template opens empty, every row marked for printing.
-    QCOMPARE(page.pageNumbers(), QStringList());
+    // A new template opens every row marked for printing.
     for (int r = 1; r <= PageRowCount; ++r)
-        QVERIFY(page.grid()->CellText(FrmPage::ColPrint, r) == "1" &&
-                page.form->PageId(r).isEmpty());
+        QCOMPARE(page.grid()->CellText(FrmPage::ColPrint, r), "1");
     QTest::keyClicks(page.name(), "O'Brien");
     // Japanese text arrives as key events that carry text and no key code.
     QKeyEvent kana(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("商事"));
@@ -89,8 +88,7 @@ void TestPage::savesNameAndNewPages() {
     PressKey(Qt::Key_Tab);
     QTRY_COMPARE(recorder.texts(), QStringList{"入力データが正しくありません。\r"});
     QCOMPARE(QPoint(page.grid()->Col(), page.grid()->Row()), QPoint(FrmPage::ColPageNo, 2));
-    page.typePageNo(2, "2"); // no list choice
-    QCOMPARE(page.grid()->Row(), 3);
+    page.typePageNo(2, "2");                                // no list choice
     page.grid()->SetListIndex(FrmPage::ColDirection, 1, 1); // 横
     page.grid()->SetListIndex(FrmPage::ColSize, 1, 3);      // Ｂ４
     page.typePageNo(5, "30");
@@ -99,92 +97,61 @@ void TestPage::savesNameAndNewPages() {
     recorder.shown.clear();
     page.click("CmdOK");
     QCOMPARE(recorder.texts(), QStringList{"データ修正に失敗しました。\r"});
-    QCOMPARE(storedPages("3"), QStringList());
-    QCOMPARE(Layout().TemplateName("3"), QString());
+    QVERIFY(storedPages("3").isEmpty() && Layout().TemplateName("3").isEmpty());
     QCOMPARE(page.name()->text(), QString("O'Brien商事"));
     QCOMPARE(page.pageNumbers(), QStringList({"4", "2", "", "", "30", "7"}));
-    QCOMPARE(page.form->PageId(1), QString());
 
-    recorder.shown.clear();
     page.typePageNo(6, "");
     page.click("CmdOK");
-    QVERIFY(recorder.shown.isEmpty());
+    QCOMPARE(recorder.shown.size(), 1);
     QCOMPARE(storedPages("3"), QStringList({"2:-1/-1", "4:1/3", "30:-1/-1"}));
     QCOMPARE(Layout().TemplateName("3"), QString("O'Brien商事"));
     // The refill shows the pages by number, each with its new id.
     QCOMPARE(page.pageNumbers(), QStringList({"2", "4", "30"}));
     QCOMPARE(page.grid()->CellText(FrmPage::ColSize, 2), QString("Ｂ４"));
-    QCOMPARE(QStringList({page.form->PageId(1), page.form->PageId(2), page.form->PageId(3),
-                          page.form->PageId(4)}),
-             QStringList({"2", "1", "3", ""}));
-}
+    QCOMPARE(page.ids(4), QStringList({"2", "1", "3", ""}));
 
-void TestPage::renumberedPagesKeepTheirPrintMarksByRow() {
-    OpenAppFolder app;
-    app.AddTemplate("1");
-    app.AddPage("11", "1", "1", 0, 0);
-    app.AddPage("12", "1", "2", 1, 1);
-    app.AddPage("13", "1", "3", 0, 2);
-    app.AddPage("14", "1", "4", 0, 0);
-    app.AddItem("1", "14", "x", "10", "1", "2", "3", "4", "1", 0);
-    PageScreen page("1");
-    MessageRecorder recorder;
-    page.typePageNo(4, ""); // a cleared number deletes its page, and its items with it
-    // Renumber bottom-up so no two rows ever hold one number.
-    page.typePageNo(3, "5");
-    page.typePageNo(1, "3");
-    page.typePageNo(2, "1");
-    page.typePageNo(3, "2");
+    app.AddItem("1", "3", "x", "10", "1", "2", "3", "4", "1", 0);
+    page.typePageNo(3, ""); // a cleared number deletes its page, and its items with it
+    // Two saved pages swap numbers, never two rows holding one; row 1 unticked.
+    page.typePageNo(1, "5");
+    page.typePageNo(2, "2");
+    page.typePageNo(1, "4");
     page.grid()->SetActiveCell(FrmPage::ColPrint, 1);
     PressKey(Qt::Key_Space);
     page.click("CmdOK");
-    QVERIFY(recorder.shown.isEmpty());
-    QCOMPARE(page.pageNumbers(), QStringList({"1", "2", "3"}));
-    QCOMPARE(QStringList({page.form->PageId(1), page.form->PageId(2), page.form->PageId(3),
-                          page.form->PageId(4)}),
-             QStringList({"12", "13", "11", ""}));
-    QCOMPARE(page.grid()->CellText(FrmPage::ColPrint, 1), QString("0"));
-    QCOMPARE(page.grid()->CellText(FrmPage::ColPrint, 2), QString("1"));
-    QCOMPARE(storedPages("1"), QStringList({"1:1/1", "2:0/2", "3:0/0"}));
+    QCOMPARE(recorder.shown.size(), 1);
+    QCOMPARE(page.pageNumbers(), QStringList({"2", "4"}));
+    QCOMPARE(page.ids(3), QStringList({"1", "2", ""}));
+    QCOMPARE(page.grid()->CellText(FrmPage::ColPrint, 1) +
+                 page.grid()->CellText(FrmPage::ColPrint, 2),
+             "01"); // the marks stay with the rows
+    QCOMPARE(storedPages("3"), QStringList({"2:1/3", "4:-1/-1"}));
     QCOMPARE(app.Scalar("select count(*) as n from moji"), 0);
 
     // 詳細設定 on an unsaved row refuses; on a saved one it opens the page's
-    // text items, modally, with the direction as shown; closing them reloads
-    // nothing.
-    page.typePageNo(4, "4");
-    page.grid()->SetActiveCell(FrmPage::ColDetail, 4);
+    // items, modally, with the direction as shown.
+    page.typePageNo(3, "5");
+    page.grid()->SetActiveCell(FrmPage::ColDetail, 3);
     PressKey(Qt::Key_Space);
-    QTRY_COMPARE(recorder.texts(), QStringList{"データが未登録です。\r"});
-    QStringList seen;
-    QTimer::singleShot(50, [&] {
-        auto* items = qobject_cast<FrmMoji*>(QApplication::activeModalWidget());
-        seen.append(items ? QString("%1 %2 %3")
-                                .arg(items->PageId())
-                                .arg(items->Direction())
-                                .arg(items->PaperSize())
-                          : QString("none"));
-        if (items)
-            items->findChild<QPushButton*>("CmdBack")->click();
-    });
+    QTRY_COMPARE(recorder.texts().value(1), "データが未登録です。\r");
     page.grid()->SetListIndex(FrmPage::ColDirection, 1, 0);
-    page.grid()->SetActiveCell(FrmPage::ColDetail, 1);
-    PressKey(Qt::Key_Space);
-    QTRY_COMPARE(seen, QStringList{"12 0 1"});
-    QCOMPARE(page.pageNumbers(), QStringList({"1", "2", "3", "4"})); // row 4 unsaved
-
-    // With the item grid and the image placement screen open above it, an
-    // assistive tool presses 戻る of the page screen, which they block: the
-    // page screen stays until the item grid returns, then closes.
-    seen.clear();
+    // On a saved row: the item grid and the placement screen above, 戻る pressed below.
+    QStringList seen;
     QTimer drive;
     connect(&drive, &QTimer::timeout, this, [&] {
         QWidget* modal = QApplication::activeModalWidget();
-        const QString now = modal ? modal->metaObject()->className() : QString();
+        QString now = modal ? modal->metaObject()->className() : QString();
         if (seen.size() == 3 ||
             now != QStringList({"FrmMoji", "FrmScanTate", "FrmMoji"})[seen.size()])
             return;
         if (seen.size() == 1)
             page.form->findChild<QPushButton*>("CmdBack")->click();
+        if (auto* items = qobject_cast<FrmMoji*>(modal); items && seen.isEmpty())
+            now += QString(" %1 %2 %3")
+                       .arg(items->PageId())
+                       .arg(items->Direction())
+                       .arg(items->PaperSize());
         seen.append(now + (page.form && page.form->isVisible() ? ": page open" : ""));
         QPointer<QPushButton> b =
             modal->findChild<QPushButton*>(seen.size() == 1 ? "CmdImage" : "CmdBack");
@@ -195,14 +162,11 @@ void TestPage::renumberedPagesKeepTheirPrintMarksByRow() {
     page.grid()->setFocus();
     page.grid()->SetActiveCell(FrmPage::ColDetail, 1);
     PressKey(Qt::Key_Space);
-    QCOMPARE(seen,
-             QStringList({"FrmMoji: page open", "FrmScanTate: page open", "FrmMoji: page open"}));
+    QCOMPARE(seen, QStringList({"FrmMoji 1 0 3: page open", "FrmScanTate: page open",
+                                "FrmMoji: page open"}));
     QTRY_VERIFY(page.form.isNull());
-    int menus = 0;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        menus += qobject_cast<FrmMenu*>(w) && w->isVisible();
-    QCOMPARE(menus, 1);
-    QCOMPARE(app.Scalar("select count(*) as n from page"), 3);
+    QVERIFY(VisibleScreen<FrmMenu>());
+    QCOMPARE(app.Scalar("select count(*) as n from page"), 2);
 }
 
 QTEST_MAIN(TestPage)
