@@ -8,6 +8,7 @@
 //
 // Prints wall time (median of 3 files) and peak resident memory of each
 // side, and their ratios.
+#include "BenchSupport.h"
 #include "common/Program.h"
 #include "merge/MergeList.h"
 #include "print/MergePrint.h"
@@ -82,22 +83,6 @@ QStringList record(int r) {
             QString::number(((r % 9 + 1) * 1200 + 800) * 11 / 10) + "円"};
 }
 
-// Peak resident memory of this process so far, in kB.
-long peakKb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 // The list is the program's input on both sides: it is made before the
 // memory is first read.
 MergeList invoiceList() {
@@ -119,7 +104,7 @@ int runEngine() {
     const QList<QPageLayout> layouts{
         QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF())};
     const QString file = QDir(dir.path()).filePath(QStringLiteral("out.pdf"));
-    const long before = peakKb();
+    const long before = PeakKb();
     std::vector<double> ms;
     for (int run = 0; run < Runs; ++run) {
         QElapsedTimer timer;
@@ -127,7 +112,7 @@ int runEngine() {
         SaveRecordsPdf(file, plan, layouts, {}, list, {0, Records - 1});
         ms.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
-    std::printf("%.3f %ld %ld\n", median(ms), before, peakKb());
+    ReportSide(ms, before);
     return 0;
 }
 
@@ -142,7 +127,7 @@ int runBare() {
     QTemporaryDir dir;
     const MergeList list = invoiceList();
     const QString file = QDir(dir.path()).filePath(QStringLiteral("out.pdf"));
-    const long before = peakKb();
+    const long before = PeakKb();
     std::vector<double> ms;
     for (int run = 0; run < Runs; ++run) {
         QElapsedTimer timer;
@@ -171,27 +156,8 @@ int runBare() {
         painter.end();
         ms.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
-    std::printf("%.3f %ld %ld\n", median(ms), before, peakKb());
+    ReportSide(ms, before);
     return 0;
-}
-
-struct Result {
-    double ms = 0;
-    long before = 0;
-    long peak = 0;
-};
-
-bool measure(const QStringList& args, Result* result) {
-    QProcess child;
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(), args);
-    if (!child.waitForFinished(600000) || child.exitCode() != 0)
-        return false;
-    const QList<QByteArray> f = child.readAllStandardOutput().trimmed().split(' ');
-    if (f.size() != 3)
-        return false;
-    *result = {f[0].toDouble(), f[1].toLong(), f[2].toLong()};
-    return true;
 }
 
 } // namespace
@@ -206,8 +172,8 @@ int main(int argc, char** argv) {
     if (args.value(0) == QLatin1String("--bare"))
         return runBare();
 
-    Result engine, bare;
-    if (!measure({"--engine"}, &engine) || !measure({"--bare"}, &bare)) {
+    SideResult engine, bare;
+    if (!MeasureSide({"--engine"}, &engine) || !MeasureSide({"--bare"}, &bare)) {
         std::fprintf(stderr, "bench_merge: a measuring run failed\n");
         return 1;
     }

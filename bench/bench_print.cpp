@@ -38,26 +38,6 @@ namespace {
 
 constexpr int Runs = 5;
 
-// Peak resident memory of this process so far, in kB.
-long peakKb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-void report(const std::vector<double>& ms, long before) {
-    std::printf("%.3f %ld %ld\n", median(ms), before, peakKb());
-}
-
 int runEngine(const QString& delivered) {
     QTemporaryDir dir;
     if (!OpenBenchLayout(dir.path(), delivered))
@@ -65,7 +45,7 @@ int runEngine(const QString& delivered) {
     FillPrintTemplate();
     FrmPage* page = ShowPrintTemplate();
     PrintToPdfFile(QDir(dir.path()).filePath(QStringLiteral("out.pdf")));
-    const long before = peakKb();
+    const long before = PeakKb();
     std::vector<double> ms;
     for (int run = 0; run < Runs; ++run) {
         QElapsedTimer timer;
@@ -73,7 +53,7 @@ int runEngine(const QString& delivered) {
         PrintSheets(page->SheetsToPrint());
         ms.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
-    report(ms, before);
+    ReportSide(ms, before);
     LayoutWorkspace->Close();
     return 0;
 }
@@ -81,7 +61,7 @@ int runEngine(const QString& delivered) {
 int runBare() {
     QTemporaryDir dir;
     const QString file = QDir(dir.path()).filePath(QStringLiteral("out.pdf"));
-    const long before = peakKb();
+    const long before = PeakKb();
     std::vector<double> ms;
     for (int run = 0; run < Runs; ++run) {
         QElapsedTimer timer;
@@ -110,27 +90,8 @@ int runBare() {
         painter.end();
         ms.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
-    report(ms, before);
+    ReportSide(ms, before);
     return 0;
-}
-
-struct Result {
-    double ms = 0;
-    long before = 0;
-    long peak = 0;
-};
-
-bool measure(const QStringList& args, Result* result) {
-    QProcess child;
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(), args);
-    if (!child.waitForFinished(600000) || child.exitCode() != 0)
-        return false;
-    const QList<QByteArray> f = child.readAllStandardOutput().trimmed().split(' ');
-    if (f.size() != 3)
-        return false;
-    *result = {f[0].toDouble(), f[1].toLong(), f[2].toLong()};
-    return true;
 }
 
 } // namespace
@@ -146,8 +107,8 @@ int main(int argc, char** argv) {
         return runBare();
 
     const QString delivered = DeliveredDatabase(args.isEmpty() ? QString() : args[0]);
-    Result engine, bare;
-    if (!measure({"--engine", delivered}, &engine) || !measure({"--bare"}, &bare)) {
+    SideResult engine, bare;
+    if (!MeasureSide({"--engine", delivered}, &engine) || !MeasureSide({"--bare"}, &bare)) {
         std::fprintf(stderr, "bench_print: a measuring run failed\n");
         return 1;
     }

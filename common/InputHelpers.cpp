@@ -18,13 +18,7 @@ QString NumberAllowed(const QString& example) {
     return QStringLiteral("数値（例 %1）").arg(example);
 }
 
-bool CheckNumericInput(QLineEdit* box, const QString& rule) {
-    if (box->text().isEmpty()) {
-        box->setText(QStringLiteral("0"));
-        return true;
-    }
-    if (IsNumber(box->text()))
-        return true;
+void RefuseInput(QLineEdit* box, const QString& rule) {
     QPointer<QLineEdit> guard(box);
     RunRefusal([guard, rule] {
         Trap(Msg::GeneralFailure, [&] {
@@ -33,6 +27,16 @@ bool CheckNumericInput(QLineEdit* box, const QString& rule) {
                 guard->setFocus(Qt::OtherFocusReason);
         });
     });
+}
+
+bool CheckNumericInput(QLineEdit* box, const QString& rule) {
+    if (box->text().isEmpty()) {
+        box->setText(QStringLiteral("0"));
+        return true;
+    }
+    if (IsNumber(box->text()))
+        return true;
+    RefuseInput(box, rule);
     return false;
 }
 

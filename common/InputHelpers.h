@@ -18,6 +18,9 @@ QString NumberAllowed(const QString& example);
 // details, puts the focus back into the box and returns false, leaving the
 // text as typed.
 bool CheckNumericInput(QLineEdit* box, const QString& rule);
+// Refuses what `box` holds: "000入力データが正しくありません。" with `rule`
+// as its details, and the focus back into the box.
+void RefuseInput(QLineEdit* box, const QString& rule);
 // Selects the whole text, so typing replaces it.
 void SelectAllText(QLineEdit* box);
 // Centres the screen being activated on the display (negative positions are

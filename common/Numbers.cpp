@@ -73,3 +73,11 @@ QString NumericLiteral(const QString& typed) {
         throw ConversionError("数値ではありません: '" + typed.toStdString() + "'");
     return stripBlanks(typed);
 }
+
+qint64 IdNumber(const QString& id) {
+    bool ok = false;
+    const int value = NumericLiteral(id).toInt(&ok);
+    if (!ok || value < 1 || value > 32767)
+        throw ConversionError(("not an id: " + id).toStdString());
+    return value;
+}

@@ -29,3 +29,6 @@ QString DoubleToText(double value);
 // blanks around it. Throws ConversionError for anything but a plain literal,
 // so no typed text can change a statement.
 QString NumericLiteral(const QString& typed);
+// An id as it travels between screens (decimal digits) as a number to bind
+// into a statement; throws ConversionError for anything but 1 to 32767.
+qint64 IdNumber(const QString& id);

@@ -11,19 +11,6 @@
 #include <QFile>
 #include <stdexcept>
 
-namespace {
-
-// An id as it travels between screens (decimal digits) as a number to bind.
-qint64 idValue(const QString& id) {
-    bool ok = false;
-    const int value = NumericLiteral(id).toInt(&ok);
-    if (!ok || value < 1 || value > 32767)
-        throw ConversionError(("not an id: " + id).toStdString());
-    return value;
-}
-
-} // namespace
-
 void AttachForms(Database* database, const QString& folder) {
     const QDir dir(folder);
     const QString path = dir.filePath(LayoutFiles::Forms);
@@ -58,7 +45,7 @@ void FormStore::StoreForm(const QString& pageId, const StoredForm& form) {
         QStringLiteral("insert or replace into forms.page_form (page_id, image, format, "
                        "width_px, height_px) select ?1, ?2, ?3, ?4, ?5 "
                        "where exists (select 1 from main.page where page_id = ?1)"));
-    store.Bind(1, idValue(pageId));
+    store.Bind(1, IdNumber(pageId));
     store.BindBlob(2, form.image);
     store.Bind(3, form.format);
     store.Bind(4, qint64(form.widthPx));
@@ -71,7 +58,7 @@ std::optional<StoredForm> FormStore::Form(const QString& pageId) {
     Statement read(*database_,
                    QStringLiteral("select image, format, width_px, height_px from forms.page_form "
                                   "where page_id = ?"));
-    read.Bind(1, idValue(pageId));
+    read.Bind(1, IdNumber(pageId));
     if (!read.Step())
         return std::nullopt;
     return StoredForm{read.Blob(0), read.Text(1), int(read.Integer(2)), int(read.Integer(3))};
@@ -79,7 +66,7 @@ std::optional<StoredForm> FormStore::Form(const QString& pageId) {
 
 void FormStore::DeleteForm(const QString& pageId) {
     Statement remove(*database_, QStringLiteral("delete from forms.page_form where page_id = ?"));
-    remove.Bind(1, idValue(pageId));
+    remove.Bind(1, IdNumber(pageId));
     remove.Execute();
 }
 
@@ -88,8 +75,8 @@ void FormStore::CopyForm(const QString& fromPageId, const QString& toPageId) {
                    QStringLiteral("insert into forms.page_form (page_id, image, format, width_px, "
                                   "height_px) select ?, image, format, width_px, height_px "
                                   "from forms.page_form where page_id = ?"));
-    copy.Bind(1, idValue(toPageId));
-    copy.Bind(2, idValue(fromPageId));
+    copy.Bind(1, IdNumber(toPageId));
+    copy.Bind(2, IdNumber(fromPageId));
     copy.Execute();
 }
 
@@ -97,7 +84,7 @@ void FormStore::DeleteTemplateForms(const QString& templateId) {
     Statement remove(*database_,
                      QStringLiteral("delete from forms.page_form where page_id in "
                                     "(select page_id from main.page where template_id = ?)"));
-    remove.Bind(1, idValue(templateId));
+    remove.Bind(1, IdNumber(templateId));
     remove.Execute();
 }
 

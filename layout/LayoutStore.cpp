@@ -104,28 +104,19 @@ const QString CreateMergeTable = QStringLiteral(
     "CREATE TABLE IF NOT EXISTS template_merge (template_id INTEGER PRIMARY KEY REFERENCES "
     "template ON DELETE CASCADE, path TEXT, encoding TEXT)");
 
-// An id as it travels between screens (decimal digits) as a number to bind.
-qint64 idValue(const QString& id) {
-    bool ok = false;
-    const int value = NumericLiteral(id).toInt(&ok);
-    if (!ok || value < 1 || value > 32767)
-        throw ConversionError(("not an id: " + id).toStdString());
-    return value;
-}
-
 void copyMergeSource(Database& database, const QString& fromId, const QString& toId) {
     Statement copy(database,
                    QStringLiteral("insert into template_merge (template_id, path, encoding) "
                                   "select ?, path, encoding from template_merge "
                                   "where template_id = ?"));
-    copy.Bind(1, idValue(toId));
-    copy.Bind(2, idValue(fromId));
+    copy.Bind(1, IdNumber(toId));
+    copy.Bind(2, IdNumber(fromId));
     copy.Execute();
 }
 
 void deleteMergeSource(Database& database, const QString& templateId) {
     Statement remove(database, QStringLiteral("delete from template_merge where template_id = ?"));
-    remove.Bind(1, idValue(templateId));
+    remove.Bind(1, IdNumber(templateId));
     remove.Execute();
 }
 
@@ -380,7 +371,7 @@ std::optional<MergeSource> LayoutStore::TemplateMergeSource(const QString& templ
     Statement read(
         *database_,
         QStringLiteral("select path, encoding from template_merge where template_id = ?"));
-    read.Bind(1, idValue(templateId));
+    read.Bind(1, IdNumber(templateId));
     if (!read.Step())
         return std::nullopt;
     return MergeSource{read.Text(0), read.Text(1)};
@@ -389,7 +380,7 @@ std::optional<MergeSource> LayoutStore::TemplateMergeSource(const QString& templ
 void LayoutStore::SaveTemplateMergeSource(const QString& templateId, const MergeSource& source) {
     Statement save(*database_, QStringLiteral("insert or replace into template_merge (template_id, "
                                               "path, encoding) values (?, ?, ?)"));
-    save.Bind(1, idValue(templateId));
+    save.Bind(1, IdNumber(templateId));
     save.Bind(2, source.path);
     save.Bind(3, source.encoding);
     save.Execute();

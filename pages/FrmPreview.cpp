@@ -21,7 +21,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
@@ -511,28 +510,11 @@ std::optional<int> FrmPreview::RecordNumber(const QLineEdit* box) const {
     return number;
 }
 
-namespace {
-
-// Refuses what `box` holds as a typed number is refused: the message with
-// `rule` in its details, and the focus back into the box.
-void refuseBox(QLineEdit* box, const QString& rule) {
-    QPointer<QLineEdit> guard(box);
-    RunRefusal([guard, rule] {
-        Trap(Msg::GeneralFailure, [&] {
-            ShowMessage(QString(), QString(), Msg::BadInput, rule);
-            if (guard)
-                guard->setFocus(Qt::OtherFocusReason);
-        });
-    });
-}
-
-} // namespace
-
 bool FrmPreview::CheckRangeBox(QLineEdit* box) {
     if (!list_ || RecordNumber(box))
         return true;
-    refuseBox(box, FieldRule(box == TxtFirst ? LblFirst->text() : LblLast->text(),
-                             QStringLiteral("1 から %1 までの整数").arg(list_->records.size())));
+    RefuseInput(box, FieldRule(box == TxtFirst ? LblFirst->text() : LblLast->text(),
+                               QStringLiteral("1 から %1 までの整数").arg(list_->records.size())));
     return false;
 }
 
@@ -541,7 +523,7 @@ std::optional<RecordRange> FrmPreview::CheckedRange() {
         return std::nullopt;
     const int first = *RecordNumber(TxtFirst), last = *RecordNumber(TxtLast);
     if (first > last) {
-        refuseBox(
+        RefuseInput(
             TxtFirst,
             FieldRule(LblFirst->text(),
                       QStringLiteral("1 から %1（%2）までの整数").arg(LblLast->text()).arg(last)));
