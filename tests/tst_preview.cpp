@@ -181,6 +181,21 @@ private slots:
             QCOMPARE(again.size(), printed.size());
             for (int s = 0; s < again.size(); ++s)
                 QVERIFY(again[s].sheet == printed[s].sheet && again[s].box == printed[s].box);
+            // 100 % is the sheet's real size; Ctrl + wheel zooms a notch; 全体表示 fits again.
+            auto* zoom = preview->findChild<QLabel*>("LblZoom");
+            const QString fit = zoom->text();
+            click(preview, "CmdZoom100");
+            QCOMPARE(zoom->text() + " " +
+                         QString::number(view->Scale() * 25.4 / view->logicalDpiX()),
+                     QString("100 % 1"));
+            QWheelEvent wheel(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, 120), Qt::NoButton,
+                              Qt::ControlModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(preview->findChild<QScrollArea*>()->viewport(), &wheel);
+            QStringList zooms{zoom->text()};
+            click(preview, "CmdZoom200");
+            zooms.append(zoom->text());
+            click(preview, "CmdFit");
+            QCOMPARE(zooms << zoom->text(), QStringList({"125 %", "200 %", fit}));
             QTest::keyClick(preview, Qt::Key_Escape);
             QVERIFY(!preview->isVisible());
         }));
