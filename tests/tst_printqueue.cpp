@@ -10,6 +10,7 @@
 #include <QtTest>
 #include <csignal>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -17,17 +18,12 @@ constexpr double InkTolerance = 0.2; // millimetres, under three pixels at 300 d
 
 const QMarginsF Margins(5, 9, 4, 7); // hardware margins: one from a wrong edge shows
 
-// Name, width and height, in the order of the size codes.
-const std::tuple<const char*, double, double> Papers[] = {
-    {"A3", 297, 420}, {"A4", 210, 297}, {"A5", 148, 210}, {"B4", 257, 364}, {"B5", 182, 257}};
+// Name, width and height in whole points as printers describe them, in the order of the size codes.
+const std::tuple<const char*, int, int> Papers[] = {
+    {"A3", 841, 1190}, {"A4", 595, 841}, {"A5", 419, 595}, {"B4", 728, 1031}, {"B5", 515, 728}};
 
 double apart(QPointF d) {
     return qMax(qAbs(d.x()), qAbs(d.y()));
-}
-
-// A paper's dimension in whole points, as printers describe them.
-int points(double mm) {
-    return int(mm / PdfSheets::MmPerPoint);
 }
 
 // A printer description whose jobs reach the backend as PDF.
@@ -39,8 +35,7 @@ QByteArray description(const char* landscapeOrientation, QMarginsF m) {
                       .arg(landscapeOrientation);
     QString sizes = "*DefaultImageableArea: A4\n*DefaultPaperDimension: A4\n";
     const double pt = 1 / PdfSheets::MmPerPoint;
-    for (auto [name, width, height] : Papers) {
-        const int w = points(width), h = points(height);
+    for (auto [name, w, h] : Papers) {
         ppd += QString::asprintf("*PageSize %s/%s: \"<</PageSize[%d %d]>>setpagedevice\"\n", name,
                                  name, w, h);
         // left, bottom, right, top in points from the paper's bottom-left corner
@@ -64,8 +59,10 @@ class TestPrintQueue : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
     QProcess cupsd_;
-    std::unique_ptr<MessageRecorder> recorder_;
-    QString cupsSaid_; // the last CUPS command's output, or why it failed
+    MessageRecorder recorder_;    // no test says anything
+    QString cupsSaid_;            // the last CUPS command's output, or why it failed
+    QList<Job> taken_;            // the jobs the backend received, in order
+    QList<PdfSheets::Ink> drawn_; // the same sheets printed to a PDF file
 
     // A CUPS command on the private scheduler: whether it succeeded.
     bool cups(const QString& program, const QStringList& args) {
@@ -80,10 +77,13 @@ class TestPrintQueue : public QObject {
 
     QString errorLog() const { return ReadBytes(dir_.filePath("error_log")).right(3000); }
 
-    // Prints with `print` through `queue`, waits until the scheduler is idle and
-    // takes every job the backend received, in order. Returns why it failed.
-    QString printThroughQueue(const QString& queue, const std::function<void()>& print,
-                              QList<Job>& taken) {
+    // Prints with `reference` (or `print`) to a PDF file (its ink into drawn_), then with `print`
+    // through `queue`; waits until the scheduler is idle and takes its jobs into taken_.
+    QString printBoth(const QString& queue, const std::function<void()>& print,
+                      const std::function<void()>& reference = {}) {
+        PrintToPdfFile(dir_.filePath("reference.pdf"));
+        (reference ? reference : print)();
+        drawn_ = PdfSheets::ReadInk(dir_.filePath("reference.pdf"));
         if (!cups("lpadmin", {"-d", queue}))
             return cupsSaid_;
         PrintToDefaultPrinter();
@@ -92,30 +92,42 @@ class TestPrintQueue : public QObject {
              QThread::msleep(100))
             if (deadline.hasExpired())
                 return "The private scheduler never finished its jobs\n" + cupsSaid_ + errorLog();
-        taken.clear();
+        taken_.clear();
         for (const QString& file : QDir(dir_.filePath("out")).entryList({"job-*.pdf"})) {
-            taken.append(PdfSheets::Pictures(dir_.filePath("out/" + file)));
+            taken_.append(PdfSheets::Pictures(dir_.filePath("out/" + file)));
             QFile::remove(dir_.filePath("out/" + file));
         }
         return QString();
     }
 
+    // Empty when the ink of `printed` lies where `want` is, moved by the margins at the paper's
+    // left and top as read (landscape: its bottom and left edges through the printer).
+    static QString misplaced(const QImage& printed, QRectF want, bool portrait, QMarginsF m) {
+        const QRectF box = PdfSheets::InkBox(printed, 300);
+        const QRectF ink = portrait ? box
+                                    : QRectF(printed.height() * 25.4 / 300 - box.bottom(),
+                                             box.left(), box.height(), box.width());
+        want.translate(portrait ? QPointF(m.left(), m.top()) : QPointF(m.bottom(), m.left()));
+        if (apart(ink.topLeft() - want.topLeft()) <= InkTolerance &&
+            apart(ink.bottomRight() - want.bottomRight()) <= InkTolerance)
+            return QString();
+        return QString("ink at %1, want %2").arg(QDebug::toString(ink), QDebug::toString(want));
+    }
+
 private slots:
     void initTestCase() {
+        OffsetLeft = 1.5;
+        OffsetTop = -2;
         // Filters of a scheduler run as root run as "lp": they reach the spool through here.
-        QVERIFY(QFile::setPermissions(
-            dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
-                             QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+        QVERIFY(::chmod(QFile::encodeName(dir_.path()), 0755) == 0);
         for (const char* folder : {"spool/tmp", "out", "bin/backend"})
             QVERIFY(QDir(dir_.path()).mkpath(folder));
-        // CUPS's own filters and helpers, and the backend: runnable by its owner
-        // only, so that under a scheduler run as root it runs as root.
+        // CUPS's filters and helpers; the backend runnable by its owner: as root under root.
         for (const char* part : {"/filter", "/daemon"})
             QVERIFY(QFile::link(QString("/usr/lib/cups") + part, dir_.filePath("bin") + part));
         const QString backend = dir_.filePath("bin/backend/veskfolder");
         WriteBytes(backend, Backend);
-        QVERIFY(
-            QFile::setPermissions(backend, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(::chmod(QFile::encodeName(backend), 0700) == 0);
         WriteBytes(dir_.filePath("cupsd.conf"),
                    "Listen " + QFile::encodeName(dir_.filePath("socket")) +
                        "\nBrowsing No\nErrorPolicy abort-job\n<Policy default>\n<Limit All>\n"
@@ -150,79 +162,47 @@ private slots:
         qunsetenv("LPDEST");
         qunsetenv("PRINTER");
         // A confined scheduler (AppArmor) may refuse a backend outside the system's folders.
-        QList<Job> jobs;
-        const auto blankSheet = [] { PrintSheets({Sheet{0, 1, {}}}); };
-        const QString failed = printThroughQueue("VeskQueue", blankSheet, jobs);
-        if (!failed.isEmpty() || jobs.size() != 1)
+        const QString failed = printBoth("VeskQueue", [] { PrintSheets({Sheet{0, 1, {}}}); });
+        if (!failed.isEmpty() || taken_.size() != 1)
             QSKIP(qPrintable("The private CUPS scheduler cannot run its backend here: " + failed));
     }
 
     void cleanupTestCase() { cupsd_.close(); } // ends the scheduler
 
-    void init() {
-        recorder_ = std::make_unique<MessageRecorder>();
-        OffsetLeft = 1.5;
-        OffsetTop = -2;
-        ResetRunPrinter();
-    }
+    void init() { ResetRunPrinter(); }
+    void cleanup() { QCOMPARE(recorder_.texts(), QStringList()); }
 
-    void cleanup() {
-        QCOMPARE(recorder_->texts(), QStringList());
-        recorder_.reset();
-    }
-
-    // One job per run of one paper and direction (the plan's codes); each sheet's ink where
-    // a PDF file has it, moved by the margins at its left and top as read (landscape: the
-    // paper's bottom and left edges through the printer), whichever way the queue turns.
-    // Then an A4 calibration job: its crosses less the offsets given, plus the margins.
+    // One job per run of one paper and direction (the plan's codes), each sheet's ink where a
+    // PDF file has it, whichever way the queue turns; then an A4 calibration job: its crosses
+    // less the offsets given, plus the margins.
     void jobsOnPaper() {
         const QList<QPoint> plan{{0, 1}, {0, 0}, {0, 1}, {0, 1}, {0, 4}, {1, 1}, {1, 3}, {1, 2}};
-        const QList<int> jobs{1, 1, 2, 1, 1, 1, 1, 1}; // sheets per job
-        const QPointF offsets(3.25, -1.5);             // given to the calibration sheet
+        const QPointF offsets(3.25, -1.5); // given to the calibration sheet
+        const QList<TextItem> items{{"VESK", 12, 20, 100, 25, 10, 1, 0},
+                                    {"御中　山田太郎様", 10.5, 60, 120.5, 60, 4, 2, 2}};
         SheetPlan sheets;
         for (QPoint s : plan)
-            sheets.append({qint16(s.x()),
-                           qint16(s.y()),
-                           {TextItem{"VESK", 12, 20, 100, 25, 10, 1, 0},
-                            TextItem{"御中　山田太郎様", 10.5, 60, 120.5, 60, 4, 2, 2}}});
-        PrintToPdfFile(dir_.filePath("reference.pdf"));
-        PrintSheets(sheets);
-        const QList<PdfSheets::Ink> drawn = PdfSheets::ReadInk(dir_.filePath("reference.pdf"));
+            sheets.append({qint16(s.x()), qint16(s.y()), items});
         const auto print = [&] {
             PrintSheets(sheets);
             PrintCalibrationSheet(offsets);
         };
         for (auto [queue, margins] : {std::pair("VeskQueue", Margins), {"VeskMinus90", {}}}) {
-            QList<Job> taken;
-            const QString failed = printThroughQueue(queue, print, taken);
-            QVERIFY2(failed.isEmpty(), qPrintable(failed));
-            QList<int> sizes;
+            QCOMPARE(printBoth(queue, print, [&] { PrintSheets(sheets); }), QString());
+            QList<int> sizes; // sheets per job
             Job printed;
-            for (const Job& job : taken) {
+            for (const Job& job : taken_) {
                 sizes.append(job.size());
                 printed += job;
             }
-            QCOMPARE(sizes, jobs);
+            QCOMPARE(sizes, QList<int>({1, 1, 2, 1, 1, 1, 1, 1}));
             for (qsizetype i = 0; i < plan.size(); ++i) {
-                const bool portrait = plan[i].x() == 0;
                 const auto [name, width, height] = Papers[plan[i].y()];
-                const QSizeF size = QSizeF(printed[i].size()) * 25.4 / 300;
-                const QSizeF paperOff =
-                    size - QSizeF(points(width), points(height)) * PdfSheets::MmPerPoint;
-                const QRectF box = PdfSheets::InkBox(printed[i], 300);
-                const QRectF ink = portrait ? box
-                                            : QRectF(size.height() - box.bottom(), box.left(),
-                                                     box.height(), box.width());
-                const QPointF margin = portrait ? QPointF(margins.left(), margins.top())
-                                                : QPointF(margins.bottom(), margins.left());
-                const QRectF want = drawn[i].box.translated(margin);
-                QVERIFY2(apart(ink.topLeft() - want.topLeft()) <= InkTolerance &&
-                             apart(ink.bottomRight() - want.bottomRight()) <= InkTolerance &&
-                             apart({paperOff.width(), paperOff.height()}) < 0.2,
-                         qPrintable(QString("sheet %1: ink at %2 on %3, want %4")
-                                        .arg(i + 1)
-                                        .arg(QDebug::toString(ink), QDebug::toString(size),
-                                             QDebug::toString(want))));
+                const QSizeF paperOff = QSizeF(printed[i].size()) * 25.4 / 300 -
+                                        QSizeF(width, height) * PdfSheets::MmPerPoint;
+                QCOMPARE(misplaced(printed[i], drawn_[i].box, plan[i].x() == 0, margins),
+                         QString());
+                QVERIFY(apart({paperOff.width(), paperOff.height()}) < 0.2);
             }
             const QImage& calibration = printed.last();
             QCOMPARE((QSizeF(calibration.size()) * 25.4 / 300).toSize(), QSize(210, 297));
@@ -235,45 +215,23 @@ private slots:
         }
     }
 
-    // A merge print of three records is one job of three sheets through the
-    // queue, each record's ink where it lies on the same records printed to
-    // a PDF file, moved by the queue's margins.
+    // A merge print of three records is one job of three sheets, each record's ink where
+    // the same records printed to a PDF file have it.
     void mergedRecordsOnPaper() {
-        MergeList list;
-        list.columns = {"宛名", "番号"};
-        list.records = {{"山田太郎", "1"}, {"髙橋", "20"}, {"株式会社ベスク商事営業部", "300"}};
-        const SheetPlan plan{Sheet{0,
-                                   1,
-                                   {TextItem{"{{宛名}}様", 12, 20, 150, 25, 20, 1, 0},
-                                    TextItem{"No.{{番号}}", 10.5, 60, 120.5, 60, 10, 1, 2}}}};
+        const MergeList list{
+            .columns = {"宛名", "番号"},
+            .records = {{"山田太郎", "1"}, {"髙橋", "20"}, {"株式会社ベスク商事営業部", "300"}}};
+        const QList<TextItem> items{{"{{宛名}}様", 12, 20, 150, 25, 20, 1, 0},
+                                    {"No.{{番号}}", 10.5, 60, 120.5, 60, 10, 1, 2}};
+        const SheetPlan plan{Sheet{0, 1, items}};
         const QList<SheetPaper> papers = ResolvePapers(plan, PaperInForce());
-        PrintToPdfFile(dir_.filePath("reference.pdf"));
-        PrintRecords(plan, papers, list, {0, 2});
-        const QList<PdfSheets::Ink> drawn = PdfSheets::ReadInk(dir_.filePath("reference.pdf"));
-        QList<Job> taken;
-        const QString failed = printThroughQueue(
-            "VeskQueue",
-            [&] {
-                PrintRecords(plan, papers, list, {0, 2});
-            },
-            taken);
-        QVERIFY2(failed.isEmpty(), qPrintable(failed));
-        QCOMPARE(taken.size(), 1);
-        QCOMPARE(taken[0].size(), 3);
-        QCOMPARE(drawn.size(), 3);
+        const auto print = [&] { PrintRecords(plan, papers, list, {0, 2}); };
+        QCOMPARE(printBoth("VeskQueue", print), QString());
+        QVERIFY(taken_.size() == 1 && taken_[0].size() == 3); // one job
         // Each record its own text: the sheets differ.
-        QVERIFY(drawn[0].box.width() != drawn[2].box.width());
-        for (int r = 0; r < 3; ++r) {
-            const QRectF ink = PdfSheets::InkBox(taken[0][r], 300);
-            const QPointF margin(Margins.left(), Margins.top());
-            const QPointF topLeft = ink.topLeft() - drawn[r].box.topLeft() - margin,
-                          bottomRight = ink.bottomRight() - drawn[r].box.bottomRight() - margin;
-            QVERIFY2(
-                apart(topLeft) <= InkTolerance && apart(bottomRight) <= InkTolerance,
-                qPrintable(QString("record %1 off by %2 at the top left, %3 at the bottom right")
-                               .arg(r + 1)
-                               .arg(QDebug::toString(topLeft), QDebug::toString(bottomRight))));
-        }
+        QVERIFY(drawn_.size() == 3 && drawn_[0].box.width() != drawn_[2].box.width());
+        for (int r = 0; r < 3; ++r)
+            QCOMPARE(misplaced(taken_[0][r], drawn_[r].box, true, Margins), QString());
     }
 };
 
