@@ -1,5 +1,4 @@
-// Start-up on a temporary application folder: backup, compaction, the exclusive open, the
-// single instance, what a failure leaves; forms.vsk's images, a write killed across both files.
+// Start-up on a temporary application folder, forms.vsk's images, a write killed across both files.
 #include "TestSupport.h"
 #include "common/AppFolder.h"
 #include "common/Globals.h"
@@ -7,14 +6,10 @@
 #include "common/Program.h"
 #include "layout/FormStore.h"
 #include "layout/LayoutStore.h"
-#include "layout/PaperSizes.h"
 #include "platform/Database.h"
 #include "start/StartUp.h"
-#include "templates/FrmMenu.h"
 
-#include <QPainter>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QtTest>
 #include <csignal>
 #include <fcntl.h>
@@ -30,8 +25,7 @@ QString shell(const QString& file, const QString& sql) {
 }
 
 QString templatesIn(const QString& file) {
-    return shell(file,
-                 "select group_concat(template_id || ':' || template_name, ',') from template;");
+    return shell(file, "select group_concat(template_id||':'||template_name, ',') from template;");
 }
 
 // Ends what an in-process start left running.
@@ -43,21 +37,6 @@ void endRun() {
     ReleaseSingleInstance();
     CloseAllScreens();
     SetStartUpHook({});
-}
-
-// A scan: a black box in the middle of noisy paper (a photograph).
-QImage scan(QSize size) {
-    QImage image(size, QImage::Format_RGB32);
-    auto* pixel = reinterpret_cast<QRgb*>(image.bits());
-    for (qsizetype i = 0; i < qsizetype(size.width()) * size.height(); ++i)
-        pixel[i] = qRgb(235 + int(QRandomGenerator::global()->bounded(20)), 232, 227);
-    QPainter(&image).fillRect(QRectF(QPointF(size.width(), size.height()) / 4, QSizeF(size) / 2),
-                              Qt::black);
-    return image;
-}
-
-StoredForm bytesForm(const QByteArray& bytes) {
-    return StoredForm{bytes, QStringLiteral("png"), 3, 4};
 }
 
 // Bytes a text reader would mangle: NULs, line ends, quotes, invalid UTF-8.
@@ -75,8 +54,8 @@ void fill(AppFolderFixture& app) {
     LayoutStore store = Layout();
     store.SaveTemplate(store.CreateTemplate(), "", {Page{"", "1", 0, 1}, Page{"", "2", 0, 1}});
     store.SaveTemplate(store.CreateTemplate(), "納品書", {Page{"", "1", 0, 1}});
-    Forms().StoreForm("1", bytesForm(awkward));
-    Forms().StoreForm("3", bytesForm("3"));
+    Forms().StoreForm("1", {awkward, "png", 3, 4});
+    Forms().StoreForm("3", {"3", "png", 3, 4});
     app.CloseLayoutDatabase();
 }
 
@@ -110,210 +89,181 @@ class TestStartUp : public QObject {
     Q_OBJECT
 private slots:
     void cleanup() { endRun(); }
-    void normalStart();
-    void failedStartLeavesWhatWasThere_data();
-    void failedStartLeavesWhatWasThere();
-    void formsKeptReducedCopiedAndDeleted();
-    void killedCopyIsAllOrNothing();
-};
 
-void TestStartUp::normalStart() {
-    const auto mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
-    AppFolderFixture app;
-    fill(app);
-    const QString program = CopyProgramInto(app.path());
-    const QString data = app.file(LayoutFiles::Data), forms = app.file(LayoutFiles::Forms);
-    const QString backup = app.file(LayoutFiles::Backup), copy = app.file(LayoutFiles::FormsBackup);
-    // Tables and columns that later features add stay through the compaction.
-    QCOMPARE(shell(data,
-                   "CREATE TABLE extra (id INTEGER PRIMARY KEY, form BLOB); INSERT INTO "
-                   "extra VALUES (7, x'00ff'); ALTER TABLE moji ADD COLUMN p_colour INTEGER;"),
-             QString());
-    QVERIFY(QFile::setPermissions(data, mode));
-    QVERIFY(QFile::remove(forms)); // a missing forms.vsk is made
-    const qint64 consistentSize = QFileInfo(data).size();
-    // A backup readable by everyone gets data.vsk's bits; a left-over compaction is replaced.
-    WriteBytes(backup, "older");
-    QVERIFY(QFile::setPermissions(backup, mode | QFileDevice::ReadOther));
-    WriteBytes(app.file(LayoutFiles::Compacted), "left over");
-    // Another writer dies in a transaction that has spilled pages into data.vsk.
-    shell(data, "PRAGMA cache_size=10;\nBEGIN;\nWITH RECURSIVE n(i) AS (SELECT 10 UNION ALL SELECT "
-                "i+1 FROM n WHERE i<20000) INSERT INTO template SELECT i, printf('%0500d', i) "
-                "FROM n;\n.shell kill -9 $PPID");
-    QVERIFY(QFileInfo(data).size() > consistentSize + 200000);
-    QVERIFY(QFileInfo(data + "-journal").size() > 0);
-    QDir::setCurrent(QDir::tempPath()); // started from elsewhere, as from a shortcut
-
-    QCOMPARE(StartUp(), StartResult::Running); // and no message
-    QVERIFY(VisibleScreen<FrmMenu>());
-    QCOMPARE(QDir::currentPath(), QDir(app.path()).canonicalPath());
-    for (const QString& file : {forms, data}) // locked while the program runs
-        QVERIFY(shell(file, "select count(*) from sqlite_master;").contains("locked"));
-    // A second copy, started from elsewhere, ends at once, touching nothing.
-    const QByteArray running = ReadBytes(data), backedUp = ReadBytes(backup);
-    QTemporaryDir elsewhere;
-    QProcess second;
-    second.setWorkingDirectory(elsewhere.path());
-    second.start(program, {});
-    QVERIFY(second.waitForFinished(10000) && second.exitStatus() == QProcess::NormalExit);
-    QCOMPARE(second.exitCode(), 0);
-    QVERIFY(ReadBytes(data) == running && ReadBytes(backup) == backedUp);
-    QVERIFY(QDir(elsewhere.path()).isEmpty());
-    endRun();
-    QCOMPARE(templatesIn(backup), QString("1:,2:納品書")); // as before the interrupted write
-    QCOMPARE(shell(data, "select id || ':' || hex(form) from extra; "
-                         "select count(p_colour) from moji;"),
-             QString("7:00FF\n0"));
-    for (const QString& file : {forms, data}) // keyed
-        QVERIFY(RunSqlcipherShell(file, "select 1 from page;", nullptr).contains("not a database"));
-
-    // The next start copies forms.vsk. Every file has data.vsk's bits.
-    QCOMPARE(StartUp(), StartResult::Running);
-    endRun();
-    const QFileDevice::Permissions user(0x0700); // this account's, as the owner's
-    for (const QString& file : {data, backup, forms, copy})
-        QCOMPARE(QFile::permissions(file) & ~user, mode);
-}
-
-void TestStartUp::failedStartLeavesWhatWasThere_data() {
-    // A file found unsound: removed (null), replaced by the bytes, or changed by the
-    // statements after "sql:". Or a failure after the compaction, before data.vsk is
-    // replaced: the power fails, the last rename fails, or data.vsk is gone.
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QByteArray>("damage");
-    QTest::addColumn<QString>("failure");
-    const QString data = LayoutFiles::Data, none;
-    QTest::newRow("missing") << data << QByteArray() << none;
-    QTest::newRow("empty file") << data << QByteArray("") << none;
-    QTest::newRow("not a database") << data << QByteArray(4096, 'x') << none;
-    QTest::newRow("empty forms.vsk") << LayoutFiles::Forms << QByteArray("") << none;
-    const QByteArray noPosition = "sql:ALTER TABLE moji RENAME TO old; CREATE TABLE moji AS SELECT "
-                                  "moji_id, page_id, moji, p_size, p_left, p_right, p_top, "
-                                  "p_col_count, p_row_count FROM old; DROP TABLE old;";
-    QTest::newRow("a column missing") << data << noPosition << none;
-    QTest::newRow("power fails") << data << QByteArray("unchanged") << "power";
-    QTest::newRow("rename refused") << data << QByteArray("unchanged") << "rename";
-    QTest::newRow("data.vsk gone") << data << QByteArray("unchanged") << "data gone";
-}
-
-void TestStartUp::failedStartLeavesWhatWasThere() {
-    QFETCH(QString, file);
-    QFETCH(QByteArray, damage);
-    QFETCH(QString, failure);
-    AppFolderFixture app;
-    fill(app);
-    MessageRecorder recorder;
-    QCOMPARE(StartUp(), StartResult::Running);
-    endRun();
-    const QString path = app.file(file), compacted = app.file(LayoutFiles::Compacted);
-    const QString backup =
-        app.file(file == LayoutFiles::Data ? LayoutFiles::Backup : LayoutFiles::FormsBackup);
-    const QByteArray goodBackup = ReadBytes(backup);
-    if (damage.isNull())
-        QVERIFY(QFile::remove(path));
-    else if (damage.startsWith("sql:"))
-        QCOMPARE(shell(path, damage.mid(4)), QString());
-    else if (failure.isEmpty())
-        WriteBytes(path, damage);
-    const QByteArray damaged = ReadBytes(path);
-    // Nothing the start made is left after it (a folder in the way is not its own).
-    const auto entries = [&] {
-        return QDir(app.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-    };
-    QStringList left = entries();
-    if (failure == "rename")
-        left.prepend(LayoutFiles::Compacted);
-    SetStartUpHook([&](const char* step) {
-        if (failure.isEmpty() || QByteArray(step) != "compacted")
-            return;
-        if (failure == "rename") // a folder in the way of the last rename
-            return void(QFile::remove(compacted) && QDir().mkdir(compacted));
-        if (failure == "data gone")
-            QFile::remove(app.file(LayoutFiles::Data));
-        throw std::runtime_error("the power went off");
-    });
-    QCOMPARE(StartUp(), StartResult::Failed);
-    QCOMPARE(recorder.shown.size(), 1);
-    // The damaged file's copy is the last good one, or the one a failure after it took.
-    QCOMPARE(ReadBytes(backup), failure.isEmpty() ? goodBackup : damaged);
-    if (failure == "data gone") {
-        QCOMPARE(templatesIn(compacted), QString("1:,2:納品書"));
-        return;
-    }
-    QCOMPARE(ReadBytes(path), damaged);
-    QCOMPARE(entries(), left);
-    const int fd = ::open(QFile::encodeName(app.path()).constData(), O_RDONLY | O_DIRECTORY);
-    QVERIFY(::flock(fd, LOCK_EX | LOCK_NB) == 0); // the folder is let go: the next start may run
-    ::close(fd);
-}
-
-void TestStartUp::formsKeptReducedCopiedAndDeleted() {
-    AppFolderFixture app;
-    fill(app);
-    app.OpenLayoutDatabase();
-    QVERIFY_THROWS_EXCEPTION(std::runtime_error, Forms().StoreForm("9", bytesForm("x"))); // no page
-    // Kept byte for byte after the file was closed and opened again.
-    QVERIFY(!Forms().Form("2"));
-    const std::optional<StoredForm> kept = Forms().Form("1");
-    QVERIFY(kept && kept->image == awkward && kept->format == "png" && kept->widthPx == 3 &&
-            kept->heightPx == 4);
-    // A new picture replaces the page's form, at 200 dpi at most, each side on
-    // its own: 210 mm across a landscape A5, 1000 pixels kept down its 148 mm; a
-    // photograph as JPEG, paper light and the box dark where they were.
-    Forms().RememberForm("3", scan({2400, 1000}), SheetSizeMm(2, PaperDirections::Landscape));
-    const StoredForm photo = *Forms().Form("3");
-    QVERIFY(photo.format == "jpeg" && photo.widthPx == 1653 && photo.heightPx == 1000);
-    const QImage image = photo.Decode();
-    QVERIFY(qGray(image.pixel(80, 50)) > 200 && qGray(image.pixel(826, 500)) < 100);
-    // The copy's pages (4 and 5, in the order made) get the forms of theirs.
-    LayoutStore store = Layout();
-    QCOMPARE(store.CopyTemplate("1"), QString("3"));
-    QVERIFY(Forms().Form("4")->image == kept->image);
-    QCOMPARE(formPages(app), 134);
-    // A save that fails after deleting a page keeps the page and its form.
-    QVERIFY_THROWS_EXCEPTION(
-        std::exception, store.SaveTemplate("3", "", {Page{"4", "", 0, 1}, Page{"", "x", 0, 1}}));
-    QVERIFY(Forms().Form("4"));
-    // Deleting a page or a template deletes its forms, and only theirs.
-    store.SaveTemplate("3", "", {Page{"4", "", 0, 1}, Page{"5", "1", 0, 1}});
-    Forms().StoreForm("5", bytesForm("5"));
-    QCOMPARE(formPages(app), 135);
-    store.DeleteTemplate("1");
-    QCOMPARE(formPages(app), 35);
-}
-
-// A running program killed with both files written, or past the commit's point of no
-// return: the next start (no message) and the copies it takes find the templates and
-// the pages with a form from before the copy, or from after it, in both files.
-void TestStartUp::killedCopyIsAllOrNothing() {
-    const QList<std::array<QString, 3>> cases = {{"both written", "1:,2:納品書", "13"},
-                                                 {"gone", "1:,2:納品書,3:", "134"}};
-    for (const auto& [point, templates, forms] : cases) {
+    void normalStart() {
+        const auto mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
         AppFolderFixture app;
         fill(app);
-        QProcess child;
-        child.start(QCoreApplication::applicationFilePath(),
-                    {"--die-in-commit", app.path(), point});
-        QVERIFY(child.waitForFinished(60000));
-        QVERIFY2(child.exitStatus() == QProcess::CrashExit,
-                 child.readAllStandardError().constData());
-        QCOMPARE(StartUp(), StartResult::Running); // the killed program's lock went with it
+        const QString data = app.file(LayoutFiles::Data), forms = app.file(LayoutFiles::Forms);
+        const QString backup = app.file(LayoutFiles::Backup);
+        // Tables and columns that later features add stay through the compaction.
+        shell(data, "CREATE TABLE extra (id INTEGER PRIMARY KEY, form BLOB); INSERT INTO extra "
+                    "VALUES (7, x'00ff'); ALTER TABLE moji ADD COLUMN p_colour INTEGER;");
+        QVERIFY(QFile::setPermissions(data, mode));
+        QVERIFY(QFile::remove(forms)); // a missing forms.vsk is made
+        // A backup readable by everyone gets data.vsk's bits; a left-over compaction is replaced.
+        WriteBytes(backup, "older");
+        QVERIFY(QFile::setPermissions(backup, mode | QFileDevice::ReadOther));
+        WriteBytes(app.file(LayoutFiles::Compacted), "left over");
+        // Another writer dies in a transaction that has spilled pages into data.vsk.
+        shell(data,
+              "PRAGMA cache_size=10;\nBEGIN;\nWITH RECURSIVE n(i) AS (SELECT 10 UNION ALL SELECT "
+              "i+1 FROM n WHERE i<20000) INSERT INTO template SELECT i, printf('%0500d', i) "
+              "FROM n;\n.shell kill -9 $PPID");
+        QVERIFY(QFileInfo(data).size() > 200000); // spilled
+
+        QCOMPARE(StartUp(), StartResult::Running); // and no message
+        for (const QString& file : {forms, data})  // locked while the program runs
+            QVERIFY(shell(file, "select count(*) from sqlite_master;").contains("locked"));
+        // A second copy, started from elsewhere, ends at once, touching nothing.
+        const QByteArray running = ReadBytes(data), backedUp = ReadBytes(backup);
+        QTemporaryDir elsewhere;
+        QProcess second;
+        second.setWorkingDirectory(elsewhere.path());
+        second.start(CopyProgramInto(app.path()), {});
+        QVERIFY(second.waitForFinished(10000) && second.exitStatus() == QProcess::NormalExit &&
+                second.exitCode() == 0);
+        QVERIFY(ReadBytes(data) == running && ReadBytes(backup) == backedUp &&
+                QDir(elsewhere.path()).isEmpty());
         endRun();
-        for (const QString& file : {LayoutFiles::Data, LayoutFiles::Backup})
-            QCOMPARE(templatesIn(app.file(file)), templates);
-        for (const QString& file : {LayoutFiles::Forms, LayoutFiles::FormsBackup})
-            QCOMPARE(shell(app.file(file), "select group_concat(page_id, '') from page_form;"),
-                     forms);
+        QCOMPARE(templatesIn(backup), QString("1:,2:納品書")); // as before the interrupted write
+        QCOMPARE(shell(data, "select id || ':' || hex(form) from extra; "
+                             "select count(p_colour) from moji;"),
+                 QString("7:00FF\n0"));
+        for (const QString& file : {forms, data}) // keyed
+            QVERIFY(!ReadBytes(file).startsWith("SQLite format 3"));
+
+        // The next start copies forms.vsk; every file has data.vsk's bits (the user's 0700 aside).
+        QCOMPARE(StartUp(), StartResult::Running);
+        endRun();
+        for (const QString& file : {data, backup, forms, app.file(LayoutFiles::FormsBackup)})
+            QCOMPARE(QFile::permissions(file) & ~QFileDevice::Permissions(0x0700), mode);
     }
-}
+
+    void failedStartLeavesWhatWasThere_data() {
+        // A file removed (null), replaced by the bytes or changed by the statements after "sql:";
+        // or, after the compaction, the power fails, the last rename fails or data.vsk is gone.
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("damage");
+        QTest::addColumn<QString>("failure");
+        const QString data = LayoutFiles::Data, none;
+        QTest::newRow("missing") << data << QByteArray() << none;
+        QTest::newRow("empty file") << data << QByteArray("") << none;
+        QTest::newRow("not a database") << data << QByteArray(4096, 'x') << none;
+        QTest::newRow("empty forms.vsk") << LayoutFiles::Forms << QByteArray("") << none;
+        const QByteArray noPosition = "sql:ALTER TABLE moji RENAME TO old; CREATE TABLE moji AS "
+                                      "SELECT moji_id, page_id, moji, p_size, p_left, p_right, "
+                                      "p_top, p_col_count, p_row_count FROM old;";
+        QTest::newRow("a column missing") << data << noPosition << none;
+        QTest::newRow("power fails") << data << QByteArray("unchanged") << "power";
+        QTest::newRow("rename refused") << data << QByteArray("unchanged") << "rename";
+        QTest::newRow("data.vsk gone") << data << QByteArray("unchanged") << "data gone";
+    }
+
+    void failedStartLeavesWhatWasThere() {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, damage);
+        QFETCH(QString, failure);
+        AppFolderFixture app;
+        fill(app);
+        MessageRecorder recorder;
+        QCOMPARE(StartUp(), StartResult::Running);
+        endRun();
+        const QString path = app.file(file), compacted = app.file(LayoutFiles::Compacted);
+        const QString backup =
+            app.file(file == LayoutFiles::Data ? LayoutFiles::Backup : LayoutFiles::FormsBackup);
+        const QByteArray goodBackup = ReadBytes(backup);
+        if (damage.isNull())
+            QVERIFY(QFile::remove(path));
+        else if (damage.startsWith("sql:"))
+            QCOMPARE(shell(path, damage.mid(4)), QString());
+        else if (failure.isEmpty())
+            WriteBytes(path, damage);
+        const QByteArray damaged = ReadBytes(path);
+        // Nothing the start made is left after it (a folder in the way is not its own).
+        const auto entries = [&] {
+            return QDir(app.path())
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        };
+        QStringList left = entries();
+        if (failure == "rename")
+            left.prepend(LayoutFiles::Compacted);
+        SetStartUpHook([&](const char* step) {
+            if (failure.isEmpty() || QByteArray(step) != "compacted")
+                return;
+            if (failure == "rename") // a folder in the way of the last rename
+                return void(QFile::remove(compacted) && QDir().mkdir(compacted));
+            if (failure == "data gone")
+                QFile::remove(app.file(LayoutFiles::Data));
+            throw std::runtime_error("the power went off");
+        });
+        QCOMPARE(StartUp(), StartResult::Failed);
+        QCOMPARE(recorder.shown.size(), 1);
+        // The damaged file's copy is the last good one, or the one a failure after it took.
+        QCOMPARE(ReadBytes(backup), failure.isEmpty() ? goodBackup : damaged);
+        if (failure == "data gone") {
+            QCOMPARE(templatesIn(compacted), QString("1:,2:納品書"));
+            return;
+        }
+        QCOMPARE(ReadBytes(path), damaged);
+        QCOMPARE(entries(), left);
+        const int fd = ::open(QFile::encodeName(app.path()).constData(), O_RDONLY | O_DIRECTORY);
+        QVERIFY(::flock(fd, LOCK_EX | LOCK_NB) == 0); // let go: the next start may run
+        ::close(fd);
+    }
+
+    void formsKeptCopiedAndDeleted() {
+        AppFolderFixture app;
+        fill(app);
+        app.OpenLayoutDatabase();
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, Forms().StoreForm("9", {"x", "png", 3, 4}));
+        // Kept byte for byte after the file was closed and opened again.
+        const std::optional<StoredForm> kept = Forms().Form("1");
+        QVERIFY(kept && kept->image == awkward && kept->format == "png" && kept->heightPx == 4);
+        // The copy's pages (4 and 5, in the order made) get the forms of theirs.
+        LayoutStore store = Layout();
+        QCOMPARE(store.CopyTemplate("1"), QString("3"));
+        QVERIFY(Forms().Form("4")->image == kept->image);
+        QCOMPARE(formPages(app), 134);
+        // A save that fails after deleting a page keeps the page and its form.
+        const QList<Page> refused{Page{"4", "", 0, 1}, Page{"", "x", 0, 1}}; // page 5 deleted first
+        QVERIFY_THROWS_EXCEPTION(std::exception, store.SaveTemplate("3", "", refused));
+        QVERIFY(Forms().Form("4"));
+        // Deleting a template deletes its forms, and only theirs.
+        store.SaveTemplate("3", "", {Page{"4", "", 0, 1}, Page{"5", "1", 0, 1}});
+        Forms().StoreForm("5", {"5", "png", 3, 4});
+        store.DeleteTemplate("1");
+        QCOMPARE(formPages(app), 35);
+    }
+
+    // A program killed with both files written, or past the commit's point of no return: the next
+    // start and its copies find the templates and forms from before the copy, or after, in both.
+    void killedCopyIsAllOrNothing() {
+        const QList<std::array<QString, 3>> cases = {{"both written", "1:,2:納品書", "13"},
+                                                     {"gone", "1:,2:納品書,3:", "134"}};
+        for (const auto& [point, templates, forms] : cases) {
+            AppFolderFixture app;
+            fill(app);
+            QProcess child;
+            child.start(qApp->applicationFilePath(), {"--die-in-commit", app.path(), point});
+            QVERIFY2(child.waitForFinished(60000) && child.exitStatus() == QProcess::CrashExit,
+                     child.readAllStandardError().constData());
+            QCOMPARE(StartUp(), StartResult::Running); // the killed program's lock went with it
+            endRun();
+            for (const QString& file : {LayoutFiles::Data, LayoutFiles::Backup})
+                QCOMPARE(templatesIn(app.file(file)), templates);
+            for (const QString& file : {LayoutFiles::Forms, LayoutFiles::FormsBackup})
+                QCOMPARE(shell(app.file(file), "select group_concat(page_id, '') from page_form;"),
+                         forms);
+        }
+    }
+};
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    app.setAttribute(Qt::AA_Use96Dpi, true);
     if (argc == 4 && QByteArray(argv[1]) == "--die-in-commit")
         return dieInCommit(QString::fromLocal8Bit(argv[2]), argv[3]);
     TestStartUp test;
-    QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
 }
 
