@@ -10,7 +10,7 @@
 class TestPrint : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> out_;
-    std::unique_ptr<MessageRecorder> recorder_;
+    MessageRecorder recorder_;
 
     QString pdf() const { return out_->filePath("out.pdf"); }
     static TextItem item(const QString& text, double size = 10.5, double left = 20,
@@ -21,7 +21,7 @@ class TestPrint : public QObject {
 private slots:
     void init() {
         out_ = std::make_unique<QTemporaryDir>();
-        recorder_ = std::make_unique<MessageRecorder>();
+        recorder_.shown.clear();
         ResetRunPrinter();
         PrintToPdfFile(pdf());
     }
@@ -104,7 +104,7 @@ private slots:
                     s.lines().join('|') +
                     QString(" %1x%2").arg(s.size.toSize().width()).arg(s.size.toSize().height()));
             QCOMPARE(actual, sheets);
-            QCOMPARE(recorder_->shown.size(), int(plan.isEmpty())); // said when nothing is printed
+            QCOMPARE(recorder_.shown.size(), int(plan.isEmpty())); // said when nothing is printed
         }
     }
 
