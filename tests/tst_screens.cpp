@@ -30,18 +30,15 @@ namespace {
 constexpr int None = -1; // a size the layout leaves to the implementation; no tab stop
 const QString Gothic = QStringLiteral("ＭＳ Ｐゴシック");
 
-// A number box: text right-aligned, input method off; a text box: input method on.
-enum Flags { NumberBox = 1, TextBox = 2 };
+enum Flags { NumberBox = 1, TextBox = 2 }; // right-aligned, input method off; input method on
 
-// A control: its name ("Frame/Name" inside a frame), left, top, width, height
-// in twips, caption (a list's items or a grid's headers joined by "|"; null:
-// not compared), tab order, flags and font size.
+// A control: "Frame/Name" inside a frame; left, top, width, height in twips; caption (a list's
+// items or a grid's headers joined by "|"; null: not compared); tab order, flags, font size.
 struct Control {
     const char* path;
     int left, top, width, height;
     QString caption;
-    int tab = None;
-    int flags = 0;
+    int tab = None, flags = 0;
     double points = 9;
 };
 
@@ -121,15 +118,14 @@ QList<ScreenTable> Tables() {
 // The text a control shows, in the table's terms.
 QString CaptionOf(QWidget* w) {
     QStringList parts;
-    if (auto* c = qobject_cast<QComboBox*>(w)) {
+    if (auto* c = qobject_cast<QComboBox*>(w))
         for (int i = 0; i < c->count(); ++i)
             parts.append(c->itemText(i));
-    } else if (auto* g = qobject_cast<SpreadGrid*>(w)) {
+    else if (auto* g = qobject_cast<SpreadGrid*>(w))
         for (int col = 0; col < g->columnCount(); ++col)
             parts.append(g->horizontalHeaderItem(col)->text());
-    } else { // a frame's title, a button's or a label's text
+    else // a frame's title, a button's or a label's text
         return w->property(qobject_cast<QGroupBox*>(w) ? "title" : "text").toString();
-    }
     return parts.join(u'|');
 }
 
@@ -139,7 +135,6 @@ class TestScreens : public QObject {
     Q_OBJECT
 
     std::optional<OpenAppFolder> app_;
-    QPointer<Form> screen_;
 
 private slots:
     void init() {
@@ -148,111 +143,92 @@ private slots:
         app_->AddPage("1", "1", "1", 0, 1);
         CurrentTemplateId = QStringLiteral("1");
     }
-    void cleanup() {
-        delete screen_.data();
-        CloseAllScreens();
-    }
+    void cleanup() { CloseAllScreens(); }
     void screenMatchesItsTable_data() {
         QTest::addColumn<int>("index");
-        const QList<ScreenTable> tables = Tables();
-        for (int i = 0; i < tables.size(); ++i)
-            QTest::newRow(tables[i].name) << i;
+        for (int i = 0; const ScreenTable& table : Tables())
+            QTest::newRow(table.name) << i++;
     }
-    void screenMatchesItsTable();
-    void splashKeysAndFaces();
-};
 
-// Shows the screen as its opener does and, once it is first activated,
-// compares it with its table, then presses keys on each control Tab visits.
-void TestScreens::screenMatchesItsTable() {
-    QFETCH(int, index);
-    const ScreenTable table = Tables()[index];
-    screen_ = table.make();
-    screen_->Load();
-    screen_->show();
-    QVERIFY(QTest::qWaitForWindowActive(screen_));
-    QTest::qWait(20); // the queued activation
-    QCOMPARE(screen_->windowTitle(), table.title);
-    if (table.client.isEmpty()) {
-        QCOMPARE(screen_->frameGeometry(), screen_->screen()->geometry());
-    } else {
-        QCOMPARE(screen_->size(), TwipsSize(table.client.width(), table.client.height()));
-        QCOMPARE(screen_->minimumSize(), screen_->maximumSize()); // fixed size
-    }
-    QMap<int, QString> tabs;
-    for (const Control& c : table.controls) {
-        const QStringList path = QString::fromLatin1(c.path).split(u'/');
-        auto* w = screen_->findChild<QWidget*>(path.last());
-        QVERIFY2(w, c.path);
-        QCOMPARE(w->parentWidget(),
-                 path.size() > 1 ? screen_->findChild<QWidget*>(path[0]) : screen_);
-        const QRect want = TwipsRect(c.left, c.top, qMax(0, c.width), qMax(0, c.height));
-        QCOMPARE(w->pos(), want.topLeft());
-        if (c.width != None)
-            QCOMPARE(w->width(), want.width());
-        if (c.height != None)
-            QCOMPARE(w->height(), want.height());
-        if (!c.caption.isNull())
-            QCOMPARE(CaptionOf(w), c.caption);
-        QCOMPARE(w->font().family(), Gothic);
-        QCOMPARE(w->font().pointSizeF(), c.points);
-        if (auto* box = qobject_cast<QLineEdit*>(w)) {
-            QCOMPARE(box->alignment() & Qt::AlignHorizontal_Mask,
-                     c.flags & NumberBox ? Qt::AlignRight : Qt::AlignLeft);
-            QCOMPARE(box->testAttribute(Qt::WA_InputMethodEnabled), bool(c.flags & TextBox));
+    // Shown as its opener shows it, once first activated the screen matches its table; Tab
+    // visits the controls in their order, round, the first one focused at the start.
+    void screenMatchesItsTable() {
+        QFETCH(int, index);
+        const ScreenTable table = Tables()[index];
+        Form* screen = table.make();
+        screen->Load();
+        screen->show();
+        QVERIFY(QTest::qWaitForWindowActive(screen));
+        QTest::qWait(20); // the queued activation
+        QCOMPARE(screen->windowTitle(), table.title);
+        if (table.client.isEmpty())
+            QCOMPARE(screen->frameGeometry(), screen->screen()->geometry());
+        else // of fixed size
+            for (const QSize size : {screen->minimumSize(), screen->maximumSize()})
+                QCOMPARE(size, TwipsSize(table.client.width(), table.client.height()));
+        QMap<int, QString> tabs;
+        for (const Control& c : table.controls) {
+            auto* w = screen->findChild<QWidget*>(QString(c.path).section(u'/', -1));
+            QVERIFY2(w, c.path);
+            const QWidget* up = w->parentWidget();
+            QCOMPARE((up == screen ? "" : up->objectName() + '/') + w->objectName(), c.path);
+            const QSize size(c.width == None ? 0 : w->width(), c.height == None ? 0 : w->height());
+            QCOMPARE(QRect(w->pos(), size),
+                     TwipsRect(c.left, c.top, qMax(0, c.width), qMax(0, c.height)));
+            if (!c.caption.isNull())
+                QCOMPARE(CaptionOf(w), c.caption);
+            QCOMPARE(QPair(w->font().family(), w->font().pointSizeF()), QPair(Gothic, c.points));
+            if (auto* box = qobject_cast<QLineEdit*>(w))
+                QCOMPARE((box->alignment() & Qt::AlignRight ? NumberBox : 0) |
+                             (box->testAttribute(Qt::WA_InputMethodEnabled) ? TextBox : 0),
+                         c.flags);
+            if (c.tab >= 0 && (w->focusPolicy() & Qt::TabFocus)) // a frame keeps its tab index only
+                tabs.insert(c.tab, w->objectName());
         }
-        if (c.tab >= 0 && (w->focusPolicy() & Qt::TabFocus)) // a frame keeps its tab index only
-            tabs.insert(c.tab, path.last());
-    }
-    const QStringList expected = tabs.values();
-    // Tab visits the controls in their order, round, and nothing else; the
-    // first one has the focus when the screen opens.
-    QStringList chain;
-    for (QWidget* w = screen_->nextInFocusChain(); w != screen_; w = w->nextInFocusChain())
-        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(screen_))
-            chain.append(w->objectName());
-    if (const qsizetype first = chain.indexOf(expected.value(0)); first > 0)
-        chain = chain.mid(first) + chain.first(first);
-    QCOMPARE(chain, expected);
-    QCOMPARE(screen_->focusWidget()->objectName(), expected.value(0));
-    // Enter, and the keypad's Enter, press the focused button only, a held key
-    // once; in a box they press the default button. Esc presses the cancel
-    // button. Only the version screen has those two, both its OK.
-    QStringList pressed;
-    for (QPushButton* b : screen_->findChildren<QPushButton*>()) {
-        disconnect(b, &QAbstractButton::clicked, nullptr, nullptr);
-        connect(b, &QAbstractButton::clicked, this,
-                [&pressed, b] { pressed.append(b->objectName()); });
-    }
-    const QString byDefault = qobject_cast<FrmAbout*>(screen_) ? "cmdOK" : "";
-    for (const QString& name : chain) {
-        auto* w = screen_->findChild<QWidget*>(name);
-        w->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(w, Qt::Key_Return);
-        QTest::keyClick(w, Qt::Key_Enter, Qt::KeypadModifier);
+        QStringList chain;
+        for (QWidget* w = screen->nextInFocusChain(); w != screen; w = w->nextInFocusChain())
+            if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(screen))
+                chain.append(w->objectName());
+        if (const qsizetype first = chain.indexOf(tabs.values().value(0)); first > 0)
+            chain = chain.mid(first) + chain.first(first);
+        QCOMPARE(chain, tabs.values());
+        QCOMPARE(screen->focusWidget()->objectName(), chain.value(0));
+        // Enter, and the keypad's Enter, press the focused button only, a held key once; in a box
+        // they press the default button, Esc the cancel one: only the version screen's OK is both.
+        QStringList pressed;
+        for (QPushButton* b : screen->findChildren<QPushButton*>()) {
+            disconnect(b, &QAbstractButton::clicked, nullptr, nullptr);
+            connect(b, &QAbstractButton::clicked, this, [&, b] { pressed << b->objectName(); });
+        }
+        const QString byDefault = qobject_cast<FrmAbout*>(screen) ? "cmdOK" : "";
         QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true);
-        QApplication::sendEvent(w, &repeat);
-        QTest::keyClick(w, Qt::Key_Escape);
-        const QString enter = qobject_cast<QPushButton*>(w) ? name : byDefault;
-        QCOMPARE(pressed.join(u' '), QString("%1 %1 %2").arg(enter, byDefault).trimmed());
-        pressed.clear();
+        for (const QString& name : chain) {
+            auto* w = screen->findChild<QWidget*>(name);
+            w->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(w, Qt::Key_Return);
+            QTest::keyClick(w, Qt::Key_Enter, Qt::KeypadModifier);
+            QApplication::sendEvent(w, &repeat);
+            QTest::keyClick(w, Qt::Key_Escape);
+            const QString enter = qobject_cast<QPushButton*>(w) ? name : byDefault;
+            QCOMPARE(std::exchange(pressed, {}).join(u' '),
+                     QString("%1 %1 %2").arg(enter, byDefault).trimmed());
+        }
     }
-}
 
-void TestScreens::splashKeysAndFaces() {
-    // The splash screen takes no input: neither a key nor a close request.
-    FrmSplash splash;
-    splash.Load();
-    splash.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&splash));
-    QTest::keyClick(&splash, Qt::Key_Escape);
-    splash.close();
-    QCoreApplication::processEvents();
-    QVERIFY(splash.isVisible());
-    // The screens' face names resolve to the installed IPA families.
-    QCOMPARE(QFontInfo(QFont(QStringLiteral("ＭＳ Ｐ明朝"))).family(), QString("IPAPMincho"));
-    QCOMPARE(QFontInfo(QFont(Gothic)).family(), QString("IPAPGothic"));
-}
+    // The splash takes no input, neither a key nor a close request; the face names resolve.
+    void splashKeysAndFaces() {
+        FrmSplash splash;
+        splash.Load();
+        splash.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&splash));
+        QTest::keyClick(&splash, Qt::Key_Escape);
+        splash.close();
+        QCoreApplication::processEvents();
+        QVERIFY(splash.isVisible());
+        QCOMPARE(QFontInfo(QFont(QStringLiteral("ＭＳ Ｐ明朝"))).family(), QString("IPAPMincho"));
+        QCOMPARE(QFontInfo(QFont(Gothic)).family(), QString("IPAPGothic"));
+    }
+};
 
 QTEST_MAIN(TestScreens)
 #include "tst_screens.moc"
