@@ -40,16 +40,13 @@ class TestGosaEntry : public QObject {
         QTest::keyClicks(edit, text);
         button.isEmpty() ? QTest::keyClick(edit, Qt::Key_Tab) : Click(button);
     }
-    // The messages shown since the last call: each one's text and detail.
-    QStringList Said() {
+    QStringList Said() { // each message's text and detail since the last call
         QStringList said;
-        for (const MessageBoxRequest& r : messages_->shown)
+        for (const MessageBoxRequest& r : std::exchange(messages_->shown, {}))
             said << r.text << r.detail;
-        messages_->shown.clear();
         return said;
     }
-    // The values in vesk.ini: left, top, font, col, row, align.
-    QStringList IniValues() const {
+    QStringList IniValues() const { // left, top, font, col, row, align in vesk.ini
         const QSettings ini(app_->file(QStringLiteral("vesk.ini")), QSettings::IniFormat);
         QStringList values;
         for (const char* key : {"limit/left", "limit/top", "default/font", "default/col",
@@ -61,21 +58,17 @@ class TestGosaEntry : public QObject {
     QByteArray Ini() const { return ReadBytes(app_->file(QStringLiteral("vesk.ini"))); }
 
 private slots:
-    void init() {
+    // A bad number is refused as its box is left (by Tab, or a click, dropped) or by the buttons;
+    // 調整用紙印刷 prints the offsets as typed, unregistered; メニューに戻る writes nothing;
+    // 登録 writes canonical forms, a count out of range stopping it after what came before.
+    void offsetsScreen() {
         app_.emplace(false, true);
         messages_.emplace();
         ResetRunPrinter();
-        PrintToPdfFile(Pdf()); // whatever a test presses, nothing reaches a printer
-    }
-    void cleanup() { delete screen_.data(); }
-
-    // A bad number is refused as its box is left (by Tab, or by a click, dropped),
-    // the focus going back into it while the message has the activation; a blank
-    // box becomes 0. A text set while the box is not focused is refused by the buttons.
-    void refusedNumbers() {
+        PrintToPdfFile(Pdf()); // whatever is pressed, nothing reaches a printer
         Open();
         const QByteArray before = Ini();
-        QWidget other;
+        QWidget other; // takes the activation while a message is up
         messages_->onShow = [&](const MessageBoxRequest&) {
             other.show();
             other.activateWindow();
@@ -84,14 +77,11 @@ private slots:
         auto back = [&] { // the message box gone: the box with the focus
             other.hide();
             screen_->activateWindow();
-            QCoreApplication::processEvents();
             return screen_->focusWidget()->objectName();
         };
         TypeInto("TxtCol", "abc");
         QTRY_COMPARE(back(), QString("TxtCol"));
         QCOMPARE(Said(), (QStringList{BadInput, "１行の文字数の初期値: 数値（例 20）"}));
-        TypeInto("TxtCol", "");
-        QCOMPARE(Find("TxtCol")->text(), QString("0"));
         Find("TxtLeft")->setText("1,5");
         Click("CmdEntry");
         QCOMPARE(Said(), (QStringList{Failed, "左の誤差: 数値（例 -1.5）"}));
@@ -101,16 +91,25 @@ private slots:
         TypeInto("TxtLeft", "1.5mm", "CmdCalibrate");
         QTRY_COMPARE(back(), QString("TxtLeft"));
         QCOMPARE(Said().value(0), BadInput);
-        QCOMPARE(Ini(), before);
-        QVERIFY(!QFile::exists(Pdf()));
-    }
+        QVERIFY(Ini() == before && !QFile::exists(Pdf()));
+        messages_->onShow = nullptr;
 
-    // Written in canonical forms; a count out of range stops it, what came before written.
-    void registerWritesCanonicalForms() {
         Open();
-        const QStringList typed = {"1.50", "-1.5", "+2", "40000", "3.5"};
+        for (int i = 0; i < Boxes.size(); ++i) // as the globals were
+            QCOMPARE(Find(Boxes[i])->text(), QStringList({"1234.5", "1E-07", "12", "0", "1"})[i]);
+        TypeInto("TxtLeft", "");
+        TypeInto("TxtTop", " +2.25 ");
+        TypeInto("TxtFont", "14", "CmdCalibrate");
+        QVERIFY(PdfSheets::ReadSheets(Pdf()).value(0).lines().contains(
+            "この用紙を印刷した誤差：左の誤差0mm、上の誤差2.25mm"));
+        QCOMPARE(QPointF(OffsetLeft, OffsetTop), QPointF(1234.5, 1e-7));
+        Click("CmdBack");
+        QTRY_VERIFY(!screen_->isVisible());
+        QCOMPARE(Ini(), before);
+
+        Open();
         for (int i = 0; i < Boxes.size(); ++i)
-            Find(Boxes[i])->setText(typed[i]);
+            Find(Boxes[i])->setText(QStringList({"1.50", "-1.5", "+2", "40000", "3.5"})[i]);
         Find<QComboBox>("CmbAlign")->setCurrentIndex(2);
         Click("CmdEntry");
         QCOMPARE(Said().value(0), Failed);
@@ -119,25 +118,6 @@ private slots:
         Click("CmdEntry");
         QVERIFY(!screen_ || !screen_->isVisible());
         QCOMPARE(IniValues(), (QStringList{"1.5", "-1.5", "2", "2", "4", "2"}));
-    }
-
-    // "調整用紙印刷" prints the offsets as typed (a blank box as 0), unregistered;
-    // "メニューに戻る" then writes nothing.
-    void calibrationThenBack() {
-        Open();
-        const QStringList shown = {"1234.5", "1E-07", "12", "0", "1"};
-        for (int i = 0; i < Boxes.size(); ++i)
-            QCOMPARE(Find(Boxes[i])->text(), shown[i]);
-        const QByteArray before = Ini();
-        TypeInto("TxtLeft", "");
-        TypeInto("TxtTop", " +2.25 ");
-        TypeInto("TxtFont", "14", "CmdCalibrate");
-        QVERIFY(PdfSheets::ReadSheets(Pdf()).value(0).lines().contains(
-            "この用紙を印刷した誤差：左の誤差0mm、上の誤差2.25mm"));
-        QCOMPARE(QPointF(OffsetLeft, OffsetTop), QPointF(1234.5, 1e-7));
-        Click("CmdBack");
-        QTRY_VERIFY(!screen_ || !screen_->isVisible());
-        QCOMPARE(Ini(), before);
     }
 };
 

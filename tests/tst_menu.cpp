@@ -17,7 +17,6 @@ class TestMenu : public QObject {
     std::optional<OpenAppFolder> app_;
     std::optional<MessageRecorder> messages_;
     QPointer<FrmMenu> menu_;
-
     void Open() {
         menu_ = new FrmMenu;
         menu_->Load();
@@ -29,17 +28,12 @@ class TestMenu : public QObject {
         QTest::mouseClick(menu_->findChild<QPushButton*>(name), Qt::LeftButton);
     }
     // Clicks; once the modal screen is up, acts and closes it by its close box.
-    void ClickWithModal(
-        const QString& button, const std::function<void()>& act = [] {}) {
-        QTimer drive;
-        connect(&drive, &QTimer::timeout, this, [&] {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                drive.stop();
-                act();
-                modal->close();
-            }
+    void ClickWithModal(const QString& button, const std::function<void()>& act) {
+        QTimer::singleShot(0, this, [&] {
+            QVERIFY(QApplication::activeModalWidget());
+            act();
+            QApplication::activeModalWidget()->close();
         });
-        drive.start(10);
         Click(button);
     }
 
@@ -49,15 +43,30 @@ private slots:
         messages_.emplace();
         ResetProgramEnded();
     }
-    void cleanup() { CloseAllScreens(); }
 
-    void templateButtonsHandOver() {
+    void buttonsHandOverAndEnd() {
         app_->AddTemplate("1");
+        QFile::remove(app_->file("vesk.ini"));
+        Open();
+        QTRY_COMPARE(messages_->texts(), // the first activation read the settings
+                     QStringList({"設定ファイル読み込みに失敗しました。\r",
+                                  "処理中、異常が発生しました。\r"}));
+        // The settings are read again after a modal screen; a menu deleted under one goes after it.
+        WriteBytes(app_->file("vesk.ini"),
+                   "[limit]\nleft=2.5\ntop=0\n[default]\nfont=1\ncol=2\nrow=3\nalign=0\n");
+        ClickWithModal("CmdGosa", [] {});
+        QCOMPARE(OffsetLeft, 2.5);
+        ClickWithModal("CmdVersion", [&] {
+            menu_->deleteLater();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QVERIFY(menu_);
+        });
+        QTRY_VERIFY(menu_.isNull());
         const QStringList buttons = {"CmdInsert", "CmdCopy", "CmdUpdate", "CmdDelete"};
-        for (int mode = 0; mode < buttons.size(); ++mode) {
+        for (qint16 mode = 0; mode < buttons.size(); ++mode) {
             Open();
             Click(buttons[mode]);
-            QCOMPARE(TemplateMode, qint16(mode));
+            QCOMPARE(TemplateMode, mode);
             QTRY_VERIFY(menu_.isNull()); // handed over and released
             QVERIFY(mode ? bool(VisibleScreen<FrmTemplateDlg>()) : bool(VisibleScreen<FrmPage>()));
             CloseAllScreens();
@@ -66,37 +75,13 @@ private slots:
         app_->Exec("insert into template (template_id) values (32767)"); // the last id
         Open();
         Click("CmdInsert");
-        QCOMPARE(messages_->texts(), QStringList{"データ登録に失敗しました。\r"});
-    }
-
-    void modalScreens() {
-        QFile::remove(app_->file("vesk.ini"));
-        Open();
-        QTRY_COMPARE(messages_->texts(), // the first activation read the settings
-                     QStringList({"設定ファイル読み込みに失敗しました。\r",
-                                  "処理中、異常が発生しました。\r"}));
-        // Back from a modal screen, the activation reads the file at once.
-        WriteBytes(app_->file("vesk.ini"),
-                   "[limit]\nleft=2.5\ntop=0\n[default]\nfont=1\ncol=2\nrow=3\nalign=0\n");
-        ClickWithModal("CmdGosa");
-        QCOMPARE(OffsetLeft, 2.5);
-        // Deleted while the version screen is open above it, the menu goes once
-        // that screen has returned.
-        ClickWithModal("CmdVersion", [&] {
-            menu_->deleteLater();
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            QVERIFY(menu_);
-        });
-        QTRY_VERIFY(menu_.isNull());
-    }
-
-    void endReleasesTheDatabase() { // last: the program has ended afterwards
-        for (const bool closeBox : {false, true}) {
+        QCOMPARE(messages_->texts().last(), "データ登録に失敗しました。\r");
+        CloseAllScreens();
+        for (const bool closeBox : {false, true}) { // last: the program has ended afterwards
             init();
             Open();
             closeBox ? (void)menu_->close() : Click("CmdEnd"); // the close box is "終了"
-            QTRY_VERIFY(ProgramEnded());
-            QVERIFY(LayoutDatabase == nullptr);
+            QTRY_VERIFY(ProgramEnded() && LayoutDatabase == nullptr);
         }
     }
 };
