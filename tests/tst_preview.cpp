@@ -185,6 +185,8 @@ private slots:
             zooms.append(zoom->text());
             click(preview, "CmdFit");
             QCOMPARE(zooms << zoom->text(), QStringList({"100 %", "125 %", "200 %", fit}));
+            QTest::keyClick(preview, Qt::Key_Escape); // closes it, as 閉じる does
+            QVERIFY(!preview->isVisible());
         });
         const QString p1 = "1 / 3 " + Papers[0] + " dd", p3 = "2 / 3 148x210 ww";
         QCOMPARE(sheets, QStringList({p1, p3, "3 / 3 182x257 dd", p3, p1}));
