@@ -1,25 +1,20 @@
-// Printed sheets read back with poppler's tools: sizes, words and their boxes
-// (pdftotext), ink (pdftoppm). Millimetres from the sheet's top-left corner.
+// Printed sheets read back with poppler's tools, in mm from the sheet's top-left.
 #pragma once
 
 #include <QDir>
 #include <QImage>
 #include <QProcess>
-#include <QRectF>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
-#include <QtNumeric>
 #include <stdexcept>
 
 namespace PdfSheets {
 
 inline constexpr double MmPerPoint = 25.4 / 72;
-
 struct Word {
     QString text;
     QRectF box;
 };
-
 struct Sheet {
     QSizeF size;
     QList<Word> words;
@@ -62,12 +57,10 @@ inline QList<Sheet> ReadSheets(const QString& pdf) {
 }
 
 struct Ink {
-    QSizeF sheet; // the rendered sheet
-    QRectF box;   // around every dark pixel; empty when none
+    QSizeF sheet;
+    QRectF box; // around every dark pixel; empty when none
 };
-
-// The box around every dark pixel of a picture of a sheet at `dpi`, in
-// millimetres; empty when there is none.
+// The box around every dark pixel of a picture at `dpi`, in millimetres.
 inline QRectF InkBox(const QImage& picture, int dpi) {
     const QImage image = picture.convertToFormat(QImage::Format_Grayscale8);
     QRect ink;
@@ -75,22 +68,18 @@ inline QRectF InkBox(const QImage& picture, int dpi) {
         for (int x = 0; x < image.width(); ++x)
             if (image.constScanLine(y)[x] < 128)
                 ink |= QRect(x, y, 1, 1);
-    const double mm = 25.4 / dpi; // one pixel
-    return QRectF(ink.x() * mm, ink.y() * mm, ink.width() * mm, ink.height() * mm);
+    return QRectF(QRectF(ink).topLeft() * (25.4 / dpi), QSizeF(ink.size()) * (25.4 / dpi));
 }
 
 // Every sheet rendered at `dpi` in grey, in order.
 inline QList<QImage> Pictures(const QString& pdf, int dpi = 300) {
     QTemporaryDir dir;
     run("pdftoppm", {"-r", QString::number(dpi), "-gray", "-png", pdf, dir.filePath("sheet")});
-    QList<QImage> result;
-    // pdftoppm pads the sheet numbers to one width: by name is in order.
+    QList<QImage> result; // pdftoppm pads the sheet numbers: by name is in order
     for (const QString& f : QDir(dir.path()).entryList({"sheet*.png"}, QDir::Files, QDir::Name))
         result.append(QImage(dir.filePath(f)).convertToFormat(QImage::Format_Grayscale8));
     return result;
 }
-
-// Renders every sheet at 300 dpi and finds where the ink is.
 inline QList<Ink> ReadInk(const QString& pdf) {
     QList<Ink> result;
     for (const QImage& image : Pictures(pdf))
@@ -98,11 +87,8 @@ inline QList<Ink> ReadInk(const QString& pdf) {
     return result;
 }
 
-// The middle of the line that crosses `window` (millimetres on a picture at
-// `dpi`) from top to bottom, in millimetres from the picture's left edge, or
-// from left to right for `Qt::Horizontal`: the columns (rows) dark over at
-// least half the window's height (width), weighted by how dark. NaN when no
-// line crosses it.
+// Millimetres to the middle of the line crossing `window` (columns, or rows for
+// Qt::Horizontal, dark over half of it, weighted by darkness); NaN when none.
 inline double LineAcross(const QImage& picture, int dpi, const QRectF& window,
                          Qt::Orientation line = Qt::Vertical) {
     const double px = dpi / 25.4;
@@ -127,14 +113,9 @@ inline double LineAcross(const QImage& picture, int dpi, const QRectF& window,
             sum += (i + 0.5) * darkness[i];
             weight += darkness[i];
         }
-    if (weight == 0)
-        return qQNaN();
-    return ((vertical ? area.left() : area.top()) + sum / weight) / px;
+    return weight == 0 ? qQNaN() : ((vertical ? area.left() : area.top()) + sum / weight) / px;
 }
-
-// The centre of the cross nearest `near` on a picture at `dpi`, looked for
-// within `reach` millimetres of it: where its vertical and horizontal lines
-// cross. NaN where no line passes.
+// Where the lines of the cross within `reach` mm of `near` meet.
 inline QPointF CrossCentre(const QImage& picture, int dpi, QPointF near, double reach = 4) {
     const QRectF window(near - QPointF(reach, reach), QSizeF(2 * reach, 2 * reach));
     return QPointF(LineAcross(picture, dpi, window, Qt::Vertical),

@@ -9,30 +9,26 @@
 #include "platform/Engine.h"
 #include "platform/QtJapanese.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QtTest>
+#include <QtTest> // with QtCore
 #include <stdexcept>
 
 namespace {
 
-// Answers a box that no recorder expected: the test fails, and the box gets
-// the answer that changes nothing.
+// A box no recorder expected fails the test and gets the answer that changes nothing.
 QMessageBox::StandardButton UnexpectedMessageBox(const MessageBoxRequest& r) {
-    QString shown = r.text;
-    shown.replace(u'\r', QStringLiteral("\\r"));
-    QTest::qFail(qPrintable(QStringLiteral("Unexpected message box: ") + shown), __FILE__,
-                 __LINE__);
+    const QString shown = QString(r.text).replace(u'\r', QStringLiteral("\\r"));
+    QTest::qFail(qPrintable("Unexpected message box: " + shown), __FILE__, __LINE__);
     const QMessageBox::StandardButton escape = EscapeAnswer(r.buttons);
     return escape != QMessageBox::NoButton ? escape : r.defaultButton;
 }
 
+QString quotedText(QString text) {
+    return "'" + text.replace(u'\'', QStringLiteral("''")) + "'";
+}
+
 } // namespace
 
-// Every suite sees the screens with the program's own fonts and Qt's texts
-// in Japanese, and never waits on a message box.
+// Every suite: the program's fonts, Qt's texts in Japanese, no waiting on a box.
 static void setUpProgram() {
     RegisterFontSubstitutions();
     SetProgramFont();
@@ -49,11 +45,9 @@ MessageRecorder::MessageRecorder() {
         return answers.isEmpty() ? answer : answers.takeFirst();
     });
 }
-
 MessageRecorder::~MessageRecorder() {
     SetMessageBoxResponder(std::move(previous_));
 }
-
 QStringList MessageRecorder::texts() const {
     QStringList list;
     for (const MessageBoxRequest& r : shown)
@@ -64,7 +58,6 @@ QStringList MessageRecorder::texts() const {
 void PressKey(Qt::Key key) {
     QTest::keyClick(static_cast<QWidget*>(nullptr), key);
 }
-
 void TypeText(const QString& text) {
     for (QChar c : text)
         QTest::sendKeyEvent(QTest::Press, QApplication::focusWidget(), Qt::Key(0), QString(c),
@@ -75,7 +68,6 @@ QByteArray ReadBytes(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
-
 void WriteBytes(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size());
@@ -86,9 +78,6 @@ void CloseAllScreens() {
         delete w;
 }
 
-QString DeliveredDatabase() {
-    return QStringLiteral(VESK_DELIVERED_DB);
-}
 QString DeliveredSettings() {
     return QStringLiteral(VESK_DELIVERED_INI);
 }
@@ -96,20 +85,18 @@ QString DeliveredSettings() {
 AppFolderFixture::AppFolderFixture(bool withDatabase, bool withSettings) {
     if (!dir_.isValid())
         throw std::runtime_error("no temporary folder");
-    if (withDatabase && !QFile::copy(DeliveredDatabase(), file(LayoutFiles::Data)))
+    if (withDatabase && !QFile::copy(QStringLiteral(VESK_DELIVERED_DB), file(LayoutFiles::Data)))
         throw std::runtime_error("cannot copy the delivered data.vsk");
     if (withSettings && !QFile::copy(DeliveredSettings(), file(QStringLiteral("vesk.ini"))))
         throw std::runtime_error("cannot copy the delivered vesk.ini");
-    QFile::setPermissions(file(LayoutFiles::Data), QFile::ReadOwner | QFile::WriteOwner);
-    QFile::setPermissions(file(QStringLiteral("vesk.ini")), QFile::ReadOwner | QFile::WriteOwner);
+    for (const QString& name : {LayoutFiles::Data, QStringLiteral("vesk.ini")})
+        QFile::setPermissions(file(name), QFile::ReadOwner | QFile::WriteOwner);
     SetAppPath(path());
 }
-
 AppFolderFixture::~AppFolderFixture() {
     CloseLayoutDatabase();
     SetAppPath(QString());
 }
-
 QString AppFolderFixture::file(const QString& name) const {
     return QDir(path()).filePath(name);
 }
@@ -120,7 +107,6 @@ void AppFolderFixture::OpenLayoutDatabase() {
         LayoutWorkspace->OpenDatabase(file(LayoutFiles::Data), true, false, LayoutFiles::Connect);
     AttachForms(LayoutDatabase, path());
 }
-
 void AppFolderFixture::CloseLayoutDatabase() {
     if (LayoutWorkspace)
         LayoutWorkspace->Close();
@@ -131,13 +117,10 @@ void AppFolderFixture::CloseLayoutDatabase() {
 void AppFolderFixture::Exec(const QString& sql) {
     LayoutDatabase->Execute(sql);
 }
-
 qlonglong AppFolderFixture::Scalar(const QString& sql) {
     auto rs = LayoutDatabase->OpenRecordset(sql);
-    const QVariant v = rs->EOF_() ? QVariant() : rs->Field(QStringLiteral("n"));
-    return v.toLongLong();
+    return rs->EOF_() ? 0 : rs->Field(QStringLiteral("n")).toLongLong();
 }
-
 QList<QVariantList> AppFolderFixture::Rows(const QString& sql, const QStringList& columns) {
     QList<QVariantList> rows;
     for (auto rs = LayoutDatabase->OpenRecordset(sql); !rs->EOF_(); rs->MoveNext()) {
@@ -156,7 +139,6 @@ QString CopyProgramInto(const QString& folder) {
     QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return target;
 }
-
 QString RunSqlcipherShell(const QString& file, const QString& sql, int* exitCode) {
     QProcess shell;
     shell.setProcessChannelMode(QProcess::MergedChannels);
@@ -169,37 +151,25 @@ QString RunSqlcipherShell(const QString& file, const QString& sql, int* exitCode
     return QString::fromUtf8(shell.readAll());
 }
 
-namespace {
-QString quotedText(QString text) {
-    return "'" + text.replace(u'\'', QStringLiteral("''")) + "'";
-}
-} // namespace
-
 void AppFolderFixture::AddTemplate(const QString& id) {
     Exec("insert into template (template_id) values (" + id + ")");
 }
-
 void AppFolderFixture::NameTemplate(const QString& name, const QString& id) {
     Exec("update template set template_name = " + quotedText(name) + " where template_id = " + id);
 }
-
 void AppFolderFixture::AddPage(const QString& id, const QString& templateId, const QString& pageNo,
                                int direction, int size) {
     Exec(QString("insert into page (page_id, template_id, page_no, paper_direction, paper_size) "
                  "values (%1, %2, %3, %4, %5)")
-             .arg(id, templateId, pageNo)
-             .arg(direction)
-             .arg(size));
+             .arg(id, templateId, pageNo, QString::number(direction), QString::number(size)));
 }
-
 void AppFolderFixture::AddItem(const QString& id, const QString& pageId, const QString& text,
                                const QString& size, const QString& left, const QString& right,
                                const QString& top, const QString& colCount, const QString& rowCount,
                                int align) {
-    Exec("insert into moji (moji_id, page_id, moji, p_size, p_left, p_right, p_top, p_col_count, "
-         "p_row_count, p_position) values (" +
-         QStringList{id, pageId, quotedText(text), size, left, right, top, colCount, rowCount,
-                     QString::number(align)}
-             .join(", ") +
-         ")");
+    Exec(QString("insert into moji (moji_id, page_id, moji, p_size, p_left, p_right, p_top, "
+                 "p_col_count, p_row_count, p_position) values (%1, %2, %3, %4, %5, %6, %7, %8, "
+                 "%9, %10)")
+             .arg(id, pageId, quotedText(text), size, left, right, top, colCount, rowCount,
+                  QString::number(align)));
 }

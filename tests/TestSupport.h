@@ -100,5 +100,4 @@ void WriteBytes(const QString& path, const QByteArray& bytes);
 // Deletes every top-level window a test left open.
 void CloseAllScreens();
 
-QString DeliveredDatabase();
 QString DeliveredSettings();
