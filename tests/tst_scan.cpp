@@ -86,7 +86,6 @@ bool boxEdgeAt(ScanScreen* scan, QPointF at) {
 class TestScan : public QObject {
     Q_OBJECT
 public:
-    // A second offscreen screen at pixel ratio 2.
     static void initMain() {
         static QTemporaryFile config(QDir::tempPath() + "/tst_scan_XXXXXX.json");
         if (qgetenv("QT_QPA_PLATFORM") != "offscreen" || !config.open())
@@ -96,7 +95,6 @@ public:
         config.flush();
         qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toLocal8Bit());
     }
-
     std::optional<AppFolderFixture> app_;
     std::optional<MessageRecorder> recorder_;
     QTemporaryDir dir_;
@@ -110,13 +108,11 @@ private slots:
             std::tuple(10.5, 20, 1, 0);
         recorder_.emplace(); // a message the test does not take back fails it
     }
-
     void cleanup() {
         qDeleteAll(QApplication::topLevelWidgets());
         SetFileOpenResponder({});
         QCOMPARE(recorder_->texts(), QStringList());
     }
-
     // The area stands for the page's sheet in the item grid's direction (no sheet: 33 twips to
     // the mm); a drag with any button gives the mm within a pixel, landscape at pixel ratio 2.
     void dragOnEverySheet_data() {
@@ -136,14 +132,12 @@ private slots:
         QFETCH(qint16, size);
         QFETCH(qint16, direction);
         QFETCH(QSizeF, sheet);
-        const Selection edges = {sheet.width() * 0.137, sheet.height() * 0.213,
-                                 sheet.width() * 0.893};
+        const Selection edges = {sheet.width() * 0.14, sheet.height() * 0.21, sheet.width() * 0.89};
         Selection got{};
         QSizeF mm; // of one pixel, across and down
         double ratio = 0, leftward = 0;
         whenModal<ScanScreen>([&](ScanScreen* scan) {
-            scan->move(QGuiApplication::screens()[direction]->geometry().center() -
-                       QPoint(400, 300));
+            scan->move(QGuiApplication::screens()[direction]->geometry().topLeft());
             QTest::qWait(20);
             ratio = scan->screen()->devicePixelRatio();
             const QSize area = scan->findChild<QWidget*>("ImageArea")->size();
@@ -160,18 +154,17 @@ private slots:
         QVERIFY(qAbs(got[0] - edges[0]) <= mm.width() && qAbs(got[1] - edges[1]) <= mm.height() &&
                 qAbs(got[2] - edges[2]) <= mm.width());
     }
-
     // Pictures of any proportions and scanners' formats fill the area; the last is kept as the
     // page's form at most at 200 dpi. The one filter lists those formats and no other.
     void picturesFillTheArea() {
         ScanScreen* scan = shown(new FrmScanTate("12", 1));
-        const QString fake = dir_.filePath("text.jpg"); // a text file renamed
-        QVERIFY(QFile::copy(app_->file("vesk.ini"), fake));
+        WriteBytes(dir_.filePath("text.jpg"), "a text file renamed");
         QList<std::optional<QString>> answers;
         answers << std::nullopt << writePicture(dir_, "wide.bmp", {300, 100}, 0)
                 << writePicture(dir_, "square.gif", {250, 250}, 2)
                 << writePicture(dir_, "scan.tif", {80, 120}, 3)
-                << writePicture(dir_, "a4.jpg", {4960, 7016}, 1) << fake << std::nullopt;
+                << writePicture(dir_, "a4.jpg", {4960, 7016}, 1) << dir_.filePath("text.jpg")
+                << std::nullopt;
         QString filter;
         SetFileOpenResponder([&](const FileOpenRequest& request) {
             filter = request.filter;
@@ -224,9 +217,8 @@ private slots:
         QCOMPARE(grid->CellText(FrmMoji::ColText, 3) + grid->CellText(FrmMoji::ColSize, 6),
                  "typing8.5");
         grid->SetCellText(FrmMoji::ColText, 3, "");
-        click(moji, "CmdOK");
+        click(moji, "CmdOK"); // stores every row with its exact values
         QTRY_VERIFY(VisibleScreen<FrmMoji>() == nullptr);
-        // The save stores every row with its exact values.
         const char* sql = "select group_concat(moji||'|'||p_size||'|'||p_left||'|'||p_right||'|'||"
                           "p_top||'|'||p_col_count||'|'||p_row_count||'|'||p_position, ', ') as s "
                           "from (select * from moji order by moji_id)";
