@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "platform/SpreadGrid.h"
 #include "platform/SpreadGridDelegates.h"
 
@@ -7,8 +8,6 @@
 // One column of every kind: text of at most 3 characters, decimals 1.0-20.0 (2.1 digits),
 // whole numbers 1-30, a list, a check box, a button, free text.
 enum Column { kText = 1, kSize, kPage, kAlign, kPrint, kDetail, kFree, kColumns = kFree };
-
-namespace {
 
 std::unique_ptr<SpreadGrid> MakeGrid() {
     auto grid = std::make_unique<SpreadGrid>();
@@ -28,14 +27,6 @@ std::unique_ptr<SpreadGrid> MakeGrid() {
     return grid;
 }
 
-// Keys go where the user's would: the focus widget, or the open drop-down.
-void Key(QKeyCombination key) {
-    QTest::keyClick(static_cast<QWidget*>(nullptr), key.key(), key.keyboardModifiers());
-}
-void Type(const QString& keys) {
-    QTest::keyClicks(static_cast<QWidget*>(nullptr), keys);
-}
-
 // Text committed by the input method.
 void Compose(const QString& text) {
     QInputMethodEvent event;
@@ -49,17 +40,10 @@ struct Click {
     bool box, moved, clicked;
 };
 
-QPoint Cursor(const SpreadGrid& grid) {
-    return QPoint(grid.Col(), grid.Row());
-}
-
-} // namespace
-
 class TestGrid : public QObject {
     Q_OBJECT
-
 private slots:
-    void typingIsLimited() {
+    void typingAndKeys() {
         auto grid = MakeGrid();
         const QString pair = QString::fromUcs4(U"\U00020BB7"), mark = "e\u0301";
         // Keys, or input method commits in text cells, where length counts grapheme clusters.
@@ -74,46 +58,37 @@ private slots:
             grid->SetCellText(col, 2, "");
             grid->SetActiveCell(col, 2);
             for (const QString& stroke : strokes)
-                col == kText ? Compose(stroke) : Type(stroke);
-            Key(Qt::Key_Return);
+                col == kText ? Compose(stroke) : TypeText(stroke);
+            PressKey(Qt::Key_Return);
             QCOMPARE(grid->CellText(col, 2), after);
         }
-    }
-
-    // Editing begun by typing "5" (else F2 then "5"), a key commits and moves.
-    void keysThatCommitAndMove() {
-        auto grid = MakeGrid();
-        const std::tuple<bool, Qt::Key, QPoint, bool> cases[] = {
+        // Editing begun by typing "5" (else F2 then "5"), a key commits and moves.
+        const std::tuple<bool, Qt::Key, QPoint, bool> moves[] = {
             {true, Qt::Key_Return, QPoint(kSize, 3), false},
             {true, Qt::Key_Tab, QPoint(kPage, 2), false},
             {true, Qt::Key_Up, QPoint(kSize, 1), false},
             {true, Qt::Key_Left, QPoint(kText, 2), false},
             {true, Qt::Key_Right, QPoint(kPage, 2), false},
             {false, Qt::Key_Right, QPoint(kSize, 2), true}}; // the caret moves
-        for (const auto& [typed, key, cursor, editing] : cases) {
+        for (const auto& [typed, key, cursor, editing] : moves) {
             grid->SetCellText(kSize, 2, "");
             grid->SetActiveCell(kSize, 2);
             if (!typed)
-                Key(Qt::Key_F2);
-            Type(QStringLiteral("5"));
-            Key(key);
-            QCOMPARE(Cursor(*grid), cursor);
+                PressKey(Qt::Key_F2);
+            TypeText("5");
+            PressKey(key);
+            QCOMPARE(QPoint(grid->Col(), grid->Row()), cursor);
             QCOMPARE(grid->Editing(), editing);
             grid->CommitEditor();
             QCOMPARE(grid->CellText(kSize, 2), QStringLiteral("5"));
             QVERIFY(grid->CellEdited(kSize, 2));
         }
-    }
-
-    void cellsOfEachKind() {
-        auto grid = MakeGrid();
         // Values the program sets show whole, beyond typing's limits, not edited.
         grid->SetCellText(kSize, 1, "3.03030303030303");
         grid->SetCellText(kPage, 1, "36");
         QCOMPARE(grid->item(0, kSize - 1)->text(), "3.03030303030303");
         QCOMPARE(grid->CellText(kPage, 1), "36");
         QVERIFY(!grid->CellEdited(kSize, 1) && !grid->CellEdited(kPage, 1));
-
         // A first key outside the basic plane, one event with the whole surrogate pair.
         grid->SetActiveCell(kFree, 2);
         const QString first = QString::fromUcs4(U"\U00029E3D");
@@ -121,33 +96,29 @@ private slots:
         QApplication::sendEvent(QApplication::focusWidget(), &key);
         QVERIFY(grid->Editing());
         Compose("定食");
-        Key(Qt::Key_Return);
+        PressKey(Qt::Key_Return);
         QCOMPARE(grid->CellText(kFree, 2), first + "定食");
-
         // A list: Return takes the first entry; Escape leaves none chosen.
         for (int row : {3, 4}) {
             grid->SetActiveCell(kAlign, row);
-            Key(Qt::Key_F4);
+            PressKey(Qt::Key_F4);
             QVERIFY(QApplication::activePopupWidget());
             if (row == 4)
-                Key(Qt::Key_Down), Key(Qt::Key_Down);
-            Key(row == 3 ? Qt::Key_Return : Qt::Key_Escape);
+                PressKey(Qt::Key_Down), PressKey(Qt::Key_Down);
+            PressKey(row == 3 ? Qt::Key_Return : Qt::Key_Escape);
             QTRY_VERIFY(!grid->Editing());
+            QCOMPARE(grid->ListIndex(kAlign, row), row == 3 ? 0 : -1);
         }
-        QCOMPARE(grid->ListIndex(kAlign, 3), 0);
-        QCOMPARE(grid->ListIndex(kAlign, 4), -1);
-
         // Space ticks and unticks a check box and clicks a button.
-        QSignalSpy clicked(grid.get(), &SpreadGrid::ButtonClicked);
         grid->SetActiveCell(kPrint, 2);
-        Key(Qt::Key_Space);
+        PressKey(Qt::Key_Space);
         QCOMPARE(grid->CellText(kPrint, 2), "1");
-        Key(Qt::Key_Space);
+        PressKey(Qt::Key_Space);
         QCOMPARE(grid->CellText(kPrint, 2), "0");
+        QSignalSpy clicked(grid.get(), &SpreadGrid::ButtonClicked);
         grid->SetActiveCell(kDetail, 3);
-        Key(Qt::Key_Space);
+        PressKey(Qt::Key_Space);
         QCOMPARE(clicked.takeLast(), QVariantList({int(kDetail), 3}));
-        clicked.clear();
         // A button let go elsewhere clicks nothing.
         const QRect button = grid->visualRect(grid->model()->index(3 - 1, kDetail - 1));
         QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, button.center());
@@ -155,37 +126,31 @@ private slots:
         QCOMPARE(clicked.count(), 0);
     }
 
-    // A click on row 4 (a check box, a list's arrow or a text) released before
-    // the answer, after it, elsewhere, in the box; or released, then before the
-    // answer a key or a second click elsewhere. The handler refuses, allows, or
-    // cuts the grid to 3 rows and allows, maybe after a modal box; `clicked`:
-    // the box checked, or the drop-down open.
+    // A click on row 4 (a check box, a list's arrow, a text) released before the answer, after it,
+    // elsewhere, in the box, or released and followed by a key or a second click elsewhere. The
+    // handler refuses, allows, or cuts the grid to 3 rows and allows, maybe after a modal box;
+    // `clicked`: the box checked, or the drop-down open.
     void leaveCellOnAClick_data() {
         QTest::addColumn<Click>("c");
-        QTest::newRow("check, refused") << Click{kPrint, "before", "refuse", false, false, false};
-        QTest::newRow("check, allowed") << Click{kPrint, "before", "allow", false, true, true};
-        QTest::newRow("check, held through the answer")
-            << Click{kPrint, "after", "allow", false, true, true};
-        QTest::newRow("check, released elsewhere")
-            << Click{kPrint, "elsewhere", "allow", false, true, false};
-        QTest::newRow("check, refused in a box, released in it")
-            << Click{kPrint, "in the box", "refuse", true, false, false};
-        QTest::newRow("check, allowed after a box")
-            << Click{kPrint, "before", "allow", true, true, true};
-        QTest::newRow("check, the handler cuts the grid")
-            << Click{kPrint, "before", "cut", false, false, false};
-        QTest::newRow("list arrow, refused")
-            << Click{kAlign, "before", "refuse", false, false, false};
-        QTest::newRow("list arrow, held through the answer")
-            << Click{kAlign, "after", "allow", false, true, true};
-        // A key is answered after the click's move, in the cell the answer
-        // leaves the cursor on; a second click waits for nothing and is dropped.
-        QTest::newRow("text, key, refused") << Click{kFree, "key", "refuse", false, false, false};
-        QTest::newRow("text, key, allowed") << Click{kFree, "key", "allow", false, true, false};
-        QTest::newRow("text, second click, refused")
-            << Click{kFree, "click", "refuse", false, false, false};
-        QTest::newRow("text, second click, allowed")
-            << Click{kFree, "click", "allow", false, true, false};
+        const std::pair<const char*, Click> rows[] = {
+            {"check, refused", {kPrint, "before", "refuse", false, false, false}},
+            {"check, allowed", {kPrint, "before", "allow", false, true, true}},
+            {"check, held through the answer", {kPrint, "after", "allow", false, true, true}},
+            {"check, released elsewhere", {kPrint, "elsewhere", "allow", false, true, false}},
+            {"check, refused in a box, released in it",
+             {kPrint, "in the box", "refuse", true, false, false}},
+            {"check, allowed after a box", {kPrint, "before", "allow", true, true, true}},
+            {"check, the handler cuts the grid", {kPrint, "before", "cut", false, false, false}},
+            {"list arrow, refused", {kAlign, "before", "refuse", false, false, false}},
+            {"list arrow, held through the answer", {kAlign, "after", "allow", false, true, true}},
+            // A key is answered after the click's move, in the cell the answer
+            // leaves the cursor on; a second click waits for nothing and is dropped.
+            {"text, key, refused", {kFree, "key", "refuse", false, false, false}},
+            {"text, key, allowed", {kFree, "key", "allow", false, true, false}},
+            {"text, second click, refused", {kFree, "click", "refuse", false, false, false}},
+            {"text, second click, allowed", {kFree, "click", "allow", false, true, false}}};
+        for (const auto& [name, c] : rows)
+            QTest::newRow(name) << c;
     }
 
     void leaveCellOnAClick() {
@@ -202,15 +167,12 @@ private slots:
                     asked.append({fromCol, fromRow, toCol, toRow});
                     if (box) {
                         QMessageBox message(QMessageBox::NoIcon, "VESK", "?", QMessageBox::Ok);
-                        QMetaObject::invokeMethod(
-                            &message,
-                            [&] {
-                                boxWasUp = QApplication::activeModalWidget() == &message;
-                                if (release == "in the box")
-                                    QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, at);
-                                message.accept();
-                            },
-                            Qt::QueuedConnection);
+                        QTimer::singleShot(0, &message, [&] {
+                            boxWasUp = QApplication::activeModalWidget() == &message;
+                            if (release == "in the box")
+                                QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, at);
+                            message.accept();
+                        });
                         message.exec();
                     }
                     if (answer == "cut")
@@ -225,7 +187,7 @@ private slots:
         // Asked once the mouse event is over, so the handler may show a modal box.
         QVERIFY(asked.isEmpty());
         if (release == "key")
-            Type("x");
+            TypeText("x");
         else if (release == "click")
             QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, other);
         QCoreApplication::processEvents();
@@ -234,7 +196,7 @@ private slots:
         if (release == "after" || release == "elsewhere")
             QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {},
                                 release == "after" ? at : other);
-        QCOMPARE(Cursor(*grid), moved ? QPoint(col, 4) : QPoint(kFree, 2));
+        QCOMPARE(QPoint(grid->Col(), grid->Row()), moved ? QPoint(col, 4) : QPoint(kFree, 2));
         if (col == kFree) {
             grid->CommitEditor();
             QCOMPARE(grid->CellText(kFree, moved ? 4 : 2), release == "key" ? "x" : "");

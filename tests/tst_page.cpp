@@ -1,5 +1,4 @@
-// The page setup screen: naming a template, typing pages, saving, and the
-// refusals and failures on the way.
+// The page setup screen: naming a template, typing pages, saving, refusals and failures.
 #include "TestSupport.h"
 #include "common/Globals.h"
 #include "common/Navigation.h"
@@ -12,8 +11,6 @@
 #include <QtTest>
 #include <QtWidgets>
 
-namespace {
-
 struct PageScreen {
     QPointer<FrmPage> form;
     explicit PageScreen(const QString& templateId) {
@@ -24,12 +21,6 @@ struct PageScreen {
     }
     SpreadGrid* grid() const { return form->findChild<SpreadGrid*>("vaSpread"); }
     QLineEdit* name() const { return form->findChild<QLineEdit*>("TxtTemplate"); }
-    QStringList ids(int rows) const {
-        QStringList ids;
-        for (int r = 1; r <= rows; ++r)
-            ids.append(form->PageId(r));
-        return ids;
-    }
     void click(const char* button) const {
         QTest::mouseClick(form->findChild<QPushButton*>(button), Qt::LeftButton);
     }
@@ -40,134 +31,115 @@ struct PageScreen {
         TypeText(text);
         PressKey(Qt::Key_Return);
     }
-    QStringList pageNumbers() const {
-        QStringList numbers;
+    // Each row's page number, page id and print mark, to the last row not blank and marked.
+    QStringList rows() const {
+        QStringList rows;
         for (int r = 1; r <= PageRowCount; ++r)
-            numbers.append(grid()->CellText(FrmPage::ColPageNo, r));
-        while (!numbers.isEmpty() && numbers.last().isEmpty())
-            numbers.removeLast();
-        return numbers;
+            rows.append(grid()->CellText(FrmPage::ColPageNo, r) + ":" + form->PageId(r) + ":" +
+                        grid()->CellText(FrmPage::ColPrint, r));
+        while (!rows.isEmpty() && rows.last() == "::1")
+            rows.removeLast();
+        return rows;
     }
 };
 
-QStringList storedPages(const QString& templateId) {
-    QStringList pages;
-    for (const Page& page : Layout().Pages(templateId))
+// Template 3's stored name, then its pages.
+QStringList stored() {
+    QStringList pages = {Layout().TemplateName("3")};
+    for (const Page& page : Layout().Pages("3"))
         pages.append(QString("%1:%2/%3").arg(page.pageNo).arg(page.direction).arg(page.size));
     return pages;
 }
-
-} // namespace
 
 class TestPage : public QObject {
     Q_OBJECT
 private slots:
     void cleanup() { CloseAllScreens(); }
-    void savesNameAndPagesAndOpensTheirItems();
+    void savesNameAndPagesAndOpensTheirItems() {
+        OpenAppFolder app;
+        app.AddTemplate("3");
+        app.Exec("create trigger refuse before insert on page when new.page_no = 7 "
+                 "begin select raise(abort, 'refused'); end");
+        PageScreen page("3");
+        MessageRecorder recorder;
+        // A new template opens every row marked for printing.
+        QCOMPARE(page.rows(), QStringList());
+        QTest::keyClicks(page.name(), "O'Brien");
+        // Japanese text arrives as key events that carry text and no key code.
+        QKeyEvent kana(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("商事"));
+        QApplication::sendEvent(page.name(), &kana);
+        page.typePageNo(1, "4");
+        // A number already in the grid keeps the cursor in its cell.
+        page.grid()->SetActiveCell(FrmPage::ColPageNo, 2);
+        TypeText("4");
+        PressKey(Qt::Key_Tab);
+        QTRY_COMPARE(recorder.texts(), QStringList{"入力データが正しくありません。\r"});
+        QCOMPARE(QPoint(page.grid()->Col(), page.grid()->Row()), QPoint(FrmPage::ColPageNo, 2));
+        page.typePageNo(2, "2");                                // no list choice
+        page.grid()->SetListIndex(FrmPage::ColDirection, 1, 1); // 横
+        page.grid()->SetListIndex(FrmPage::ColSize, 1, 3);      // Ｂ４
+        page.typePageNo(5, "30");
+        page.typePageNo(6, "7");
+        // A failed save stores nothing and keeps the edits on the screen.
+        page.click("CmdOK");
+        QCOMPARE(stored(), QStringList{""});
+        QCOMPARE(page.name()->text(), QString("O'Brien商事"));
+        QCOMPARE(page.rows(), QStringList({"4::1", "2::1", "::1", "::1", "30::1", "7::1"}));
+        page.typePageNo(6, "");
+        page.click("CmdOK");
+        QCOMPARE(stored(), QStringList({"O'Brien商事", "2:-1/-1", "4:1/3", "30:-1/-1"}));
+        QCOMPARE(page.rows(), QStringList({"2:2:1", "4:1:1", "30:3:1"})); // by number, new ids
+        QCOMPARE(page.grid()->CellText(FrmPage::ColSize, 2), QString("Ｂ４"));
+        app.AddItem("1", "3", "x", "10", "1", "2", "3", "4", "1", 0);
+        page.typePageNo(3, ""); // a cleared number deletes its page, and its items with it
+        // Two saved pages swap numbers, never two rows holding one; row 1 unticked.
+        page.typePageNo(1, "5");
+        page.typePageNo(2, "2");
+        page.typePageNo(1, "4");
+        page.grid()->SetActiveCell(FrmPage::ColPrint, 1);
+        PressKey(Qt::Key_Space);
+        page.click("CmdOK");
+        QCOMPARE(page.rows(), QStringList({"2:1:0", "4:2:1"})); // the marks stay with the rows
+        QCOMPARE(stored(), QStringList({"O'Brien商事", "2:1/3", "4:-1/-1"}));
+        QCOMPARE(app.Scalar("select count(*) as n from moji"), 0);
+        // 詳細設定 on an unsaved row refuses; on a saved one it opens the page's items, modally,
+        // with the direction as shown, and the placement screen above; 戻る is pressed below.
+        page.typePageNo(3, "5");
+        page.grid()->SetActiveCell(FrmPage::ColDetail, 3);
+        PressKey(Qt::Key_Space);
+        QTRY_COMPARE(recorder.texts(),
+                     QStringList({"入力データが正しくありません。\r",
+                                  "データ修正に失敗しました。\r", "データが未登録です。\r"}));
+        page.grid()->SetListIndex(FrmPage::ColDirection, 1, 0);
+        QStringList seen;
+        QTimer drive;
+        connect(&drive, &QTimer::timeout, this, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            QString now = modal ? modal->metaObject()->className() : QString();
+            if (seen.size() == 3 ||
+                now != QStringList({"FrmMoji", "FrmScanTate", "FrmMoji"})[seen.size()])
+                return;
+            if (seen.size() == 1)
+                page.form->findChild<QPushButton*>("CmdBack")->click();
+            if (auto* items = qobject_cast<FrmMoji*>(modal); items && seen.isEmpty())
+                now += QString(" %1 %2 %3")
+                           .arg(items->PageId(), QString::number(items->Direction()),
+                                QString::number(items->PaperSize()));
+            seen.append(now + (page.form && page.form->isVisible() ? ": page open" : ""));
+            auto* b = modal->findChild<QPushButton*>(seen.size() == 1 ? "CmdImage" : "CmdBack");
+            QTimer::singleShot(0, b, [b] { b->click(); });
+        });
+        drive.start(10);
+        page.grid()->setFocus();
+        page.grid()->SetActiveCell(FrmPage::ColDetail, 1);
+        PressKey(Qt::Key_Space);
+        QCOMPARE(seen, QStringList({"FrmMoji 1 0 3: page open", "FrmScanTate: page open",
+                                    "FrmMoji: page open"}));
+        QTRY_VERIFY(page.form.isNull());
+        QVERIFY(VisibleScreen<FrmMenu>());
+        QCOMPARE(app.Scalar("select count(*) as n from page"), 2);
+    }
 };
-
-void TestPage::savesNameAndPagesAndOpensTheirItems() {
-    OpenAppFolder app;
-    app.AddTemplate("3");
-    // The database refuses the insert of a page numbered 7.
-    app.Exec("create trigger refuse before insert on page when new.page_no = 7 "
-             "begin select raise(abort, 'refused'); end");
-    PageScreen page("3");
-    MessageRecorder recorder;
-    // A new template opens every row marked for printing.
-    for (int r = 1; r <= PageRowCount; ++r)
-        QCOMPARE(page.grid()->CellText(FrmPage::ColPrint, r), "1");
-    QTest::keyClicks(page.name(), "O'Brien");
-    // Japanese text arrives as key events that carry text and no key code.
-    QKeyEvent kana(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("商事"));
-    QApplication::sendEvent(page.name(), &kana);
-    page.typePageNo(1, "4");
-    // A number already in the grid keeps the cursor in its cell.
-    page.grid()->SetActiveCell(FrmPage::ColPageNo, 2);
-    TypeText("4");
-    PressKey(Qt::Key_Tab);
-    QTRY_COMPARE(recorder.texts(), QStringList{"入力データが正しくありません。\r"});
-    QCOMPARE(QPoint(page.grid()->Col(), page.grid()->Row()), QPoint(FrmPage::ColPageNo, 2));
-    page.typePageNo(2, "2");                                // no list choice
-    page.grid()->SetListIndex(FrmPage::ColDirection, 1, 1); // 横
-    page.grid()->SetListIndex(FrmPage::ColSize, 1, 3);      // Ｂ４
-    page.typePageNo(5, "30");
-    page.typePageNo(6, "7");
-    // A failed save stores nothing and keeps the edits on the screen.
-    recorder.shown.clear();
-    page.click("CmdOK");
-    QCOMPARE(recorder.texts(), QStringList{"データ修正に失敗しました。\r"});
-    QVERIFY(storedPages("3").isEmpty() && Layout().TemplateName("3").isEmpty());
-    QCOMPARE(page.name()->text(), QString("O'Brien商事"));
-    QCOMPARE(page.pageNumbers(), QStringList({"4", "2", "", "", "30", "7"}));
-
-    page.typePageNo(6, "");
-    page.click("CmdOK");
-    QCOMPARE(recorder.shown.size(), 1);
-    QCOMPARE(storedPages("3"), QStringList({"2:-1/-1", "4:1/3", "30:-1/-1"}));
-    QCOMPARE(Layout().TemplateName("3"), QString("O'Brien商事"));
-    // The refill shows the pages by number, each with its new id.
-    QCOMPARE(page.pageNumbers(), QStringList({"2", "4", "30"}));
-    QCOMPARE(page.grid()->CellText(FrmPage::ColSize, 2), QString("Ｂ４"));
-    QCOMPARE(page.ids(4), QStringList({"2", "1", "3", ""}));
-
-    app.AddItem("1", "3", "x", "10", "1", "2", "3", "4", "1", 0);
-    page.typePageNo(3, ""); // a cleared number deletes its page, and its items with it
-    // Two saved pages swap numbers, never two rows holding one; row 1 unticked.
-    page.typePageNo(1, "5");
-    page.typePageNo(2, "2");
-    page.typePageNo(1, "4");
-    page.grid()->SetActiveCell(FrmPage::ColPrint, 1);
-    PressKey(Qt::Key_Space);
-    page.click("CmdOK");
-    QCOMPARE(recorder.shown.size(), 1);
-    QCOMPARE(page.pageNumbers(), QStringList({"2", "4"}));
-    QCOMPARE(page.ids(3), QStringList({"1", "2", ""}));
-    QCOMPARE(page.grid()->CellText(FrmPage::ColPrint, 1) +
-                 page.grid()->CellText(FrmPage::ColPrint, 2),
-             "01"); // the marks stay with the rows
-    QCOMPARE(storedPages("3"), QStringList({"2:1/3", "4:-1/-1"}));
-    QCOMPARE(app.Scalar("select count(*) as n from moji"), 0);
-
-    // 詳細設定 on an unsaved row refuses; on a saved one it opens the page's
-    // items, modally, with the direction as shown.
-    page.typePageNo(3, "5");
-    page.grid()->SetActiveCell(FrmPage::ColDetail, 3);
-    PressKey(Qt::Key_Space);
-    QTRY_COMPARE(recorder.texts().value(1), "データが未登録です。\r");
-    page.grid()->SetListIndex(FrmPage::ColDirection, 1, 0);
-    // On a saved row: the item grid and the placement screen above, 戻る pressed below.
-    QStringList seen;
-    QTimer drive;
-    connect(&drive, &QTimer::timeout, this, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        QString now = modal ? modal->metaObject()->className() : QString();
-        if (seen.size() == 3 ||
-            now != QStringList({"FrmMoji", "FrmScanTate", "FrmMoji"})[seen.size()])
-            return;
-        if (seen.size() == 1)
-            page.form->findChild<QPushButton*>("CmdBack")->click();
-        if (auto* items = qobject_cast<FrmMoji*>(modal); items && seen.isEmpty())
-            now += QString(" %1 %2 %3")
-                       .arg(items->PageId())
-                       .arg(items->Direction())
-                       .arg(items->PaperSize());
-        seen.append(now + (page.form && page.form->isVisible() ? ": page open" : ""));
-        QPointer<QPushButton> b =
-            modal->findChild<QPushButton*>(seen.size() == 1 ? "CmdImage" : "CmdBack");
-        QMetaObject::invokeMethod(
-            b, [b] { b->click(); }, Qt::QueuedConnection);
-    });
-    drive.start(10);
-    page.grid()->setFocus();
-    page.grid()->SetActiveCell(FrmPage::ColDetail, 1);
-    PressKey(Qt::Key_Space);
-    QCOMPARE(seen, QStringList({"FrmMoji 1 0 3: page open", "FrmScanTate: page open",
-                                "FrmMoji: page open"}));
-    QTRY_VERIFY(page.form.isNull());
-    QVERIFY(VisibleScreen<FrmMenu>());
-    QCOMPARE(app.Scalar("select count(*) as n from page"), 2);
-}
 
 QTEST_MAIN(TestPage)
 #include "tst_page.moc"

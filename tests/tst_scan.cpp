@@ -1,5 +1,4 @@
-// Image placement: scans stretched over the picture area, drags turned into
-// millimetres on the page's sheet, the detail dialog adding the item.
+// Image placement: scans over the picture area, drags in the sheet's millimetres, items added.
 #include "TestSupport.h"
 #include "common/Globals.h"
 #include "common/Numbers.h"
@@ -46,18 +45,17 @@ Selection drag(ScanScreen* scan, QPoint from, QPoint to, Qt::MouseButton button 
     return s;
 }
 
-// The portrait screen of page 12 with paper size code `paperSize`.
-ScanScreen* openScan(qint16 paperSize) {
-    ScanScreen* scan = new FrmScanTate("12", paperSize);
-    scan->show();
-    (void)QTest::qWaitForWindowActive(scan);
+template <class T> T* shown(T* form) {
+    form->show();
+    (void)QTest::qWaitForWindowActive(form);
     QTest::qWait(10); // the activation, queued after the first showing
-    return scan;
+    return form;
 }
 
-// A picture of four coloured quarters turned by `shift` (any format, via ImageMagick).
+// A picture in `dir` of four coloured quarters turned by `shift` (any format, via ImageMagick).
 const QColor Quarters[] = {Qt::red, Qt::green, Qt::blue, Qt::yellow};
-QString writePicture(const QString& path, QSize size, int shift = 0) {
+QString writePicture(const QTemporaryDir& dir, const QString& name, QSize size, int shift) {
+    const QString path = dir.filePath(name);
     QImage image(size, QImage::Format_RGB32);
     for (int i = 0; i < 4; ++i)
         QPainter(&image).fillRect((i % 2) * size.width() / 2, (i / 2) * size.height() / 2,
@@ -73,9 +71,9 @@ bool showsQuarters(ScanScreen* scan, int shift = 0) {
             return false;
     return true;
 }
-// True when a box edge (blue) shows within two pixels of `at`, millimetres
-// on the A4 sheet the grab `shot` of the picture area spans.
-bool boxEdgeAt(const QImage& shot, QPointF at) {
+// True when a box edge (blue) shows within two pixels of `at`, millimetres on the A4 sheet.
+bool boxEdgeAt(ScanScreen* scan, QPointF at) {
+    const QImage shot = scan->findChild<QWidget*>("ImageArea")->grab().toImage();
     const QPoint p(qRound(at.x() * shot.width() / 210), qRound(at.y() * shot.height() / 297));
     for (int d = 0; d < 25; ++d) {
         const QColor c = shot.pixelColor(p + QPoint(d % 5 - 2, d / 5 - 2));
@@ -88,7 +86,6 @@ bool boxEdgeAt(const QImage& shot, QPointF at) {
 class TestScan : public QObject {
     Q_OBJECT
 public:
-    // A second offscreen screen at pixel ratio 2.
     static void initMain() {
         static QTemporaryFile config(QDir::tempPath() + "/tst_scan_XXXXXX.json");
         if (qgetenv("QT_QPA_PLATFORM") != "offscreen" || !config.open())
@@ -98,7 +95,6 @@ public:
         config.flush();
         qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toLocal8Bit());
     }
-
     std::optional<AppFolderFixture> app_;
     std::optional<MessageRecorder> recorder_;
     QTemporaryDir dir_;
@@ -112,46 +108,36 @@ private slots:
             std::tuple(10.5, 20, 1, 0);
         recorder_.emplace(); // a message the test does not take back fails it
     }
-
     void cleanup() {
-        const QStringList unexpected = recorder_->texts();
         qDeleteAll(QApplication::topLevelWidgets());
-        recorder_.reset();
         SetFileOpenResponder({});
-        QCOMPARE(unexpected, QStringList());
+        QCOMPARE(recorder_->texts(), QStringList());
     }
-
-    // The area stands for the page's sheet in the item grid's direction (no
-    // sheet: 33 twips to the mm); a drag with any button gives the mm within a pixel.
+    // The area stands for the page's sheet in the item grid's direction (no sheet: 33 twips to
+    // the mm); a drag with any button gives the mm within a pixel, landscape at pixel ratio 2.
     void dragOnEverySheet_data() {
         QTest::addColumn<qint16>("size");
-        QTest::addColumn<qint16>("direction");
+        QTest::addColumn<qint16>("direction"); // also the screen: the second at pixel ratio 2
         QTest::addColumn<QSizeF>("sheet");
-        QTest::addColumn<int>("screen"); // the second one at pixel ratio 2
         const char* names[] = {"A3", "A4", "A5", "B4", "B5"};
         const QSizeF sheets[] = {{297, 420}, {210, 297}, {148, 210}, {257, 364}, {182, 257}};
         for (qint16 size = 0; size < 5; ++size)
             for (qint16 direction : {0, 1})
                 QTest::addRow("%s %s", names[size], direction ? "landscape" : "portrait")
-                    << size << direction << (direction ? sheets[size].transposed() : sheets[size])
-                    << 0;
-        QTest::addRow("A4 landscape, ratio 2") << qint16(1) << qint16(1) << QSizeF(297, 210) << 1;
+                    << size << direction << (direction ? sheets[size].transposed() : sheets[size]);
         for (qint16 size : {-1, 5})
-            QTest::addRow("code %d", size)
-                << size << qint16(0) << QSizeF(7000 / 33.0, 9900 / 33.0) << 0;
+            QTest::addRow("code %d", size) << size << qint16(0) << QSizeF(7000 / 33.0, 9900 / 33.0);
     }
     void dragOnEverySheet() {
         QFETCH(qint16, size);
         QFETCH(qint16, direction);
         QFETCH(QSizeF, sheet);
-        QFETCH(int, screen);
-        const Selection edges = {sheet.width() * 0.137, sheet.height() * 0.213,
-                                 sheet.width() * 0.893};
+        const Selection edges = {sheet.width() * 0.14, sheet.height() * 0.21, sheet.width() * 0.89};
         Selection got{};
         QSizeF mm; // of one pixel, across and down
         double ratio = 0, leftward = 0;
         whenModal<ScanScreen>([&](ScanScreen* scan) {
-            scan->move(QGuiApplication::screens()[screen]->geometry().center() - QPoint(400, 300));
+            scan->move(QGuiApplication::screens()[direction]->geometry().topLeft());
             QTest::qWait(20);
             ratio = scan->screen()->devicePixelRatio();
             const QSize area = scan->findChild<QWidget*>("ImageArea")->size();
@@ -162,31 +148,23 @@ private slots:
             got = drag(scan, from, to, direction ? Qt::RightButton : Qt::LeftButton);
             click(scan, "CmdBack");
         });
-        auto* moji = new FrmMoji("12", direction, size);
-        moji->show();
-        QVERIFY(QTest::qWaitForWindowActive(moji));
-        click(moji, "CmdImage");
-        QCOMPARE(ratio, screen + 1.0);
+        click(shown(new FrmMoji("12", direction, size)), "CmdImage");
+        QCOMPARE(ratio, direction + 1.0);
         QVERIFY(leftward < 0);
         QVERIFY(qAbs(got[0] - edges[0]) <= mm.width() && qAbs(got[1] - edges[1]) <= mm.height() &&
                 qAbs(got[2] - edges[2]) <= mm.width());
     }
-
-    // Pictures of any proportions and of the formats scanners write stretch
-    // over the whole area, and the last one is kept as the page's form at most
-    // at 200 dpi; the one filter lists those formats and no other.
+    // Pictures of any proportions and scanners' formats fill the area; the last is kept as the
+    // page's form at most at 200 dpi. The one filter lists those formats and no other.
     void picturesFillTheArea() {
-        ScanScreen* scan = openScan(1);
-        const QString fake = dir_.filePath("text.jpg"); // a text file renamed
-        QVERIFY(QFile::copy(app_->file("vesk.ini"), fake));
-        QList<std::optional<QString>> answers = {
-            std::nullopt,
-            writePicture(dir_.filePath("wide.bmp"), {300, 100}, 0),
-            writePicture(dir_.filePath("square.gif"), {250, 250}, 2),
-            writePicture(dir_.filePath("scan.tif"), {80, 120}, 3),
-            writePicture(dir_.filePath("a4.jpg"), {4960, 7016}, 1),
-            fake,
-            std::nullopt};
+        ScanScreen* scan = shown(new FrmScanTate("12", 1));
+        WriteBytes(dir_.filePath("text.jpg"), "a text file renamed");
+        QList<std::optional<QString>> answers;
+        answers << std::nullopt << writePicture(dir_, "wide.bmp", {300, 100}, 0)
+                << writePicture(dir_, "square.gif", {250, 250}, 2)
+                << writePicture(dir_, "scan.tif", {80, 120}, 3)
+                << writePicture(dir_, "a4.jpg", {4960, 7016}, 1) << dir_.filePath("text.jpg")
+                << std::nullopt;
         QString filter;
         SetFileOpenResponder([&](const FileOpenRequest& request) {
             filter = request.filter;
@@ -204,28 +182,13 @@ private slots:
         const std::optional<StoredForm> form = Forms().Form("12");
         QVERIFY(form && form->widthPx <= qCeil(210 / 25.4 * 200) &&
                 form->heightPx <= qCeil(297 / 25.4 * 200) && form->widthPx > 1000);
-        const QStringList pictures = {"a.bmp", "b.jpg", "c.jpeg", "d.gif",
-                                      "e.png", "f.tif", "g.tiff"};
-        QDir(dir_.path()).mkdir("scans");
-        for (const QString& name : pictures + QStringList{"i.pdf", "j.txt", "k.pln"})
-            WriteBytes(dir_.filePath("scans/" + name), "x");
-        const QStringList patterns = filter.section('(', 1).remove(')').split(' ');
-        QCOMPARE(QDir(dir_.filePath("scans")).entryList(patterns, QDir::Files), pictures);
+        QCOMPARE(filter, "画像ファイル (*.bmp *.jpg *.jpeg *.gif *.png *.tif *.tiff)");
         delete scan;
-        placedItemsOverTheRememberedForm();
-    }
-
-private:
-    // The screen opened again from the grid shows the remembered form with
-    // each grid row with valid numbers in its box, rows being typed left out.
-    // An item the dialog stores shows at once and lands in the grid below its
-    // last row begun; the next save stores every row with its exact values.
-    void placedItemsOverTheRememberedForm() {
+        // Opened again from the grid: the remembered form, a box per row with valid numbers; an
+        // item the dialog stores shows at once and lands in the grid below its last row begun.
         app_->Exec("insert into moji select 1, 12, 'a', 10.5, 20, 90, 30, 20, 3, 0 union all "
                    "select 2, 12, 'b', 9.5, 3.0303030303030303, 50.5, 7.5, 5, 2, 2");
-        auto* moji = new FrmMoji("12", 0, 1);
-        moji->show();
-        QVERIFY(QTest::qWaitForWindowActive(moji));
+        auto* moji = shown(new FrmMoji("12", 0, 1));
         auto* grid = moji->findChild<SpreadGrid*>("vaSpread");
         // Row 1 changed; row 6 begun without its text; row 3 being typed, its
         // size no number yet, in the bottom right quarter.
@@ -235,33 +198,26 @@ private:
         for (int c = 0; c < typing.size(); ++c)
             grid->SetCellText(FrmMoji::ColText + c, 3, typing[c]);
         QStringList seen;
-        QString right, top;
+        Selection placed{};
         whenModal<ScanScreen>([&](ScanScreen* scan) {
-            auto* area = scan->findChild<QWidget*>("ImageArea");
             seen << QString::number(showsQuarters(scan, 1));
-            QImage shot = area->grab().toImage();
-            for (QPointF at :
-                 {QPointF(20, 35), QPointF(90, 35), QPointF(55, 30), QPointF(150, 200)})
-                seen << QString::number(boxEdgeAt(shot, at));
+            for (QPointF at : QList<QPointF>{{20, 35}, {90, 35}, {55, 30}, {150, 200}})
+                seen << QString::number(boxEdgeAt(scan, at));
             // A left edge typed finer than the grid shows it.
-            drag(scan, {60, 150}, {210, 180}, Qt::LeftButton, [&](FrmScanDlg* d) {
+            placed = drag(scan, {60, 150}, {210, 180}, Qt::LeftButton, [&](FrmScanDlg* d) {
                 d->findChild<QLineEdit*>("TxtLeft")->setText("3.0303030303030303");
-                right = d->findChild<QLineEdit*>("TxtRight")->text();
-                top = d->findChild<QLineEdit*>("TxtTop")->text();
                 click(d, "CmdOK");
             });
-            seen << QString::number(
-                boxEdgeAt(area->grab().toImage(), {3.03, TextToDouble(top) + 1}));
+            seen << QString::number(boxEdgeAt(scan, {3.03, placed[1] + 1}));
             click(scan, "CmdBack");
         });
         click(moji, "CmdImage");
         QCOMPARE(seen.join(' '), QString("1 1 1 1 0 1"));
-        QCOMPARE(
-            QStringList({grid->CellText(FrmMoji::ColText, 3), grid->CellText(FrmMoji::ColSize, 6),
-                         grid->CellText(FrmMoji::ColText, 7)}),
-            QStringList({"typing", "8.5", "新規項目"}));
+        QCOMPARE(grid->CellText(FrmMoji::ColText, 7), "新規項目");
+        QCOMPARE(grid->CellText(FrmMoji::ColText, 3) + grid->CellText(FrmMoji::ColSize, 6),
+                 "typing8.5");
         grid->SetCellText(FrmMoji::ColText, 3, "");
-        click(moji, "CmdOK");
+        click(moji, "CmdOK"); // stores every row with its exact values
         QTRY_VERIFY(VisibleScreen<FrmMoji>() == nullptr);
         const char* sql = "select group_concat(moji||'|'||p_size||'|'||p_left||'|'||p_right||'|'||"
                           "p_top||'|'||p_col_count||'|'||p_row_count||'|'||p_position, ', ') as s "
@@ -270,7 +226,7 @@ private:
                  QString("a changed|10.5|20.0|90.0|30.0|20|3|0, "
                          "b|9.5|3.03030303030303|50.5|7.5|5|2|2, "
                          "新規項目|10.5|3.03030303030303|%1|%2|20|1|0")
-                     .arg(right, top));
+                     .arg(DoubleToText(placed[2]), DoubleToText(placed[1])));
         QCOMPARE(app_->Scalar("select count(*) as n from moji where p_left = 100 / 33.0"), 2);
     }
 };
