@@ -446,8 +446,6 @@ void FrmPreview::ReadMergeFile(const QString& path, MergeEncoding encoding, bool
         WaitCursor wait;
         return ReadMergeList(path, encoding);
     }();
-    if (list.records.isEmpty())
-        throw MergeError(QStringLiteral("レコードがありません: %1").arg(path));
     if (remember && !templateId_.isEmpty())
         Layout().SaveTemplateMergeSource(templateId_, MergeSource{path, EncodingKey(encoding)});
     mergePath_ = path;

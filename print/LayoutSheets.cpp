@@ -3,6 +3,7 @@
 #include "platform/Printer.h"
 #include "print/SheetRenderer.h"
 
+#include <QHash>
 #include <QPaintDevice>
 #include <QPainter>
 #include <stdexcept>
@@ -22,15 +23,36 @@ void DrawLayout(QPainter& painter, const Sheet& sheet, QSizeF sheetMm, const QIm
 
 void SaveLayoutPdf(const QString& path, const SheetPlan& plan, const QList<QPageLayout>& layouts,
                    const FormProvider& forms) {
-    if (plan.isEmpty() || layouts.size() != plan.size())
+    SaveLayoutRuns(path, layouts, forms, 1, [&](int) { return plan; });
+}
+
+void SaveLayoutRuns(const QString& path, const QList<QPageLayout>& layouts,
+                    const FormProvider& forms, int runs,
+                    const std::function<SheetPlan(int run)>& runOf) {
+    if (layouts.isEmpty() || runs < 1)
         throw std::invalid_argument("A layout for every sheet, at least one");
+    // Every run's sheets lie over the same forms: each is read once.
+    QHash<QString, QImage> formOf;
+    auto formFor = [&](const Sheet& sheet) {
+        if (!forms || sheet.pageId.isEmpty())
+            return QImage();
+        auto found = formOf.constFind(sheet.pageId);
+        if (found == formOf.cend())
+            found = formOf.insert(sheet.pageId, forms(sheet.pageId));
+        return *found;
+    };
     Printer pdf(PrintDestination::PdfFile(path));
-    for (qsizetype i = 0; i < plan.size(); ++i) {
-        pdf.SetPageSize(layouts[i].pageSize());
-        pdf.SetOrientation(layouts[i].orientation());
-        QPainter& painter = pdf.BeginPage();
-        const QImage form = forms && !plan[i].pageId.isEmpty() ? forms(plan[i].pageId) : QImage();
-        DrawLayout(painter, plan[i], layouts[i].fullRect(QPageLayout::Millimeter).size(), form);
+    for (int run = 0; run < runs; ++run) {
+        const SheetPlan sheets = runOf(run);
+        if (sheets.size() != layouts.size())
+            throw std::invalid_argument("A layout for every sheet");
+        for (qsizetype i = 0; i < sheets.size(); ++i) {
+            pdf.SetPageSize(layouts[i].pageSize());
+            pdf.SetOrientation(layouts[i].orientation());
+            QPainter& painter = pdf.BeginPage();
+            DrawLayout(painter, sheets[i], layouts[i].fullRect(QPageLayout::Millimeter).size(),
+                       formFor(sheets[i]));
+        }
     }
     pdf.EndDoc();
 }

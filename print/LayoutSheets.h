@@ -31,3 +31,9 @@ void DrawLayout(QPainter& painter, const Sheet& sheet, QSizeF sheetMm, const QIm
 // the folder as it was.
 void SaveLayoutPdf(const QString& path, const SheetPlan& plan, const QList<QPageLayout>& layouts,
                    const FormProvider& forms);
+// The same for `runs` runs of sheets, run k being `runOf(k)`, sheet i of
+// every run on `layouts[i]`; each page's form is read once. Each run is
+// drawn and written before the next is asked for.
+void SaveLayoutRuns(const QString& path, const QList<QPageLayout>& layouts,
+                    const FormProvider& forms, int runs,
+                    const std::function<SheetPlan(int run)>& runOf);

@@ -1,11 +1,8 @@
 #include "print/MergePrint.h"
 
 #include "merge/MergeFields.h"
-#include "platform/Printer.h"
 #include "print/PrintEngine.h"
 
-#include <QHash>
-#include <QPainter>
 #include <stdexcept>
 
 namespace {
@@ -92,13 +89,6 @@ int PrintJobsFor(const QList<SheetPaper>& papers, int records) {
 
 void PrintRecords(const SheetPlan& plan, const QList<SheetPaper>& papers, const MergeList& list,
                   RecordRange range) {
-    SetPrinterDefaults();
-    if (plan.isEmpty()) {
-        ShowNothingToPrint();
-        return;
-    }
-    if (papers.size() != plan.size())
-        throw std::invalid_argument("A paper for every sheet");
     requireRange(list, range);
 
     const int records = recordCount(range);
@@ -116,24 +106,9 @@ void PrintRecords(const SheetPlan& plan, const QList<SheetPaper>& papers, const 
                 .toStdString());
     }
 
-    Printer& printer = RunPrinter();
-    try {
-        for (int record = range.first; record <= range.last; ++record) {
-            const SheetPlan merged = MergeRecord(plan, list, record);
-            for (qsizetype i = 0; i < merged.size(); ++i)
-                PrintNextSheet(printer, merged[i], papers[i]);
-        }
-        printer.EndDoc();
-    } catch (const PrinterError& e) {
-        printer.KillDoc();
-        if (e.pagesHandedOver == 0)
-            throw;
-        throw PrinterError(QString::fromUtf8(e.what()) + u'\n' +
-                           handedOverText(e.pagesHandedOver, int(plan.size()), range));
-    } catch (...) {
-        printer.KillDoc();
-        throw;
-    }
+    PrintSheetRuns(
+        plan, papers, records, [&](int run) { return MergeRecord(plan, list, range.first + run); },
+        [&](int sheets) { return handedOverText(sheets, int(plan.size()), range); });
 }
 
 void SaveRecordsPdf(const QString& path, const SheetPlan& plan, const QList<QPageLayout>& layouts,
@@ -141,26 +116,6 @@ void SaveRecordsPdf(const QString& path, const SheetPlan& plan, const QList<QPag
     if (plan.isEmpty() || layouts.size() != plan.size())
         throw std::invalid_argument("A layout for every sheet, at least one");
     requireRange(list, range);
-    // Every record's sheets lie over the same forms: each is read once.
-    QHash<QString, QImage> formOf;
-    auto formFor = [&](const Sheet& sheet) {
-        if (!forms || sheet.pageId.isEmpty())
-            return QImage();
-        auto found = formOf.constFind(sheet.pageId);
-        if (found == formOf.cend())
-            found = formOf.insert(sheet.pageId, forms(sheet.pageId));
-        return *found;
-    };
-    Printer pdf(PrintDestination::PdfFile(path));
-    for (int record = range.first; record <= range.last; ++record) {
-        const SheetPlan merged = MergeRecord(plan, list, record);
-        for (qsizetype i = 0; i < merged.size(); ++i) {
-            pdf.SetPageSize(layouts[i].pageSize());
-            pdf.SetOrientation(layouts[i].orientation());
-            QPainter& painter = pdf.BeginPage();
-            DrawLayout(painter, merged[i], layouts[i].fullRect(QPageLayout::Millimeter).size(),
-                       formFor(merged[i]));
-        }
-    }
-    pdf.EndDoc();
+    SaveLayoutRuns(path, layouts, forms, recordCount(range),
+                   [&](int run) { return MergeRecord(plan, list, range.first + run); });
 }

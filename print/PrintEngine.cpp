@@ -7,6 +7,7 @@
 #include "print/SheetRenderer.h"
 
 #include <QPainter>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -15,6 +16,12 @@ namespace {
 std::unique_ptr<Printer>& runPrinter() {
     static std::unique_ptr<Printer> printer;
     return printer;
+}
+
+Printer& runPrinterMade() {
+    if (!runPrinter())
+        runPrinter() = std::make_unique<Printer>(PrintDestination::DefaultPrinter());
+    return *runPrinter();
 }
 
 void setDestination(const PrintDestination& destination) {
@@ -33,9 +40,12 @@ void setPaper(Printer& printer, const SheetPaper& paper) {
 }
 
 // Draws one document on the run's printer with `drawPages` and hands it to
-// the destination; on any failure nothing reaches it.
-template <class DrawPages> void printDocument(DrawPages drawPages) {
-    Printer& printer = RunPrinter();
+// the destination; on any failure nothing reaches it. When the print system
+// fails after handing over its first sheets, the failure adds what
+// `handedOver` says of them, so the user does not print them twice.
+template <class DrawPages>
+void printDocument(DrawPages drawPages, const std::function<QString(int sheets)>& handedOver) {
+    Printer& printer = runPrinterMade();
     try {
         drawPages(printer);
         printer.EndDoc();
@@ -43,31 +53,21 @@ template <class DrawPages> void printDocument(DrawPages drawPages) {
         printer.KillDoc();
         if (e.pagesHandedOver == 0)
             throw;
-        // Those sheets may be printing already: the user must not print them twice.
-        const QString sheets = e.pagesHandedOver == 1
-                                   ? QStringLiteral("用紙 1 枚目")
-                                   : QStringLiteral("用紙 1～%1 枚目").arg(e.pagesHandedOver);
-        throw PrinterError(QString::fromUtf8(e.what()) + u'\n' + sheets +
-                           QStringLiteral("は印刷に渡されました。"));
+        throw PrinterError(QString::fromUtf8(e.what()) + u'\n' + handedOver(e.pagesHandedOver));
     } catch (...) {
         printer.KillDoc();
         throw;
     }
 }
 
+// "用紙 1～n 枚目は印刷に渡されました。"
+QString sheetsHandedOver(int sheets) {
+    return (sheets == 1 ? QStringLiteral("用紙 1 枚目")
+                        : QStringLiteral("用紙 1～%1 枚目").arg(sheets)) +
+           QStringLiteral("は印刷に渡されました。");
+}
+
 } // namespace
-
-Printer& RunPrinter() {
-    if (!runPrinter())
-        runPrinter() = std::make_unique<Printer>(PrintDestination::DefaultPrinter());
-    return *runPrinter();
-}
-
-void PrintNextSheet(Printer& printer, const Sheet& sheet, const SheetPaper& paper) {
-    setPaper(printer, paper);
-    QPainter& painter = printer.BeginPage();
-    SheetRenderer(painter, printer.Origin(), QPointF(OffsetLeft, OffsetTop)).Draw(sheet);
-}
 
 void PrintToDefaultPrinter() {
     setDestination(PrintDestination::DefaultPrinter());
@@ -82,16 +82,16 @@ void ResetRunPrinter() {
 }
 
 void SetPrinterDefaults() {
-    RunPrinter().SetCopies(1);
+    runPrinterMade().SetCopies(1);
 }
 
 SheetPaper PaperInForce() {
-    const Printer& printer = RunPrinter();
+    const Printer& printer = runPrinterMade();
     return SheetPaper{printer.PageSize(), printer.Orientation()};
 }
 
 QPageLayout OwnPaper() {
-    return RunPrinter().OwnLayout();
+    return runPrinterMade().OwnLayout();
 }
 
 void ShowNothingToPrint() {
@@ -103,6 +103,13 @@ void PrintSheets(const SheetPlan& plan) {
 }
 
 void PrintSheets(const SheetPlan& plan, const QList<SheetPaper>& papers) {
+    PrintSheetRuns(
+        plan, papers, 1, [&](int) { return plan; }, sheetsHandedOver);
+}
+
+void PrintSheetRuns(const SheetPlan& plan, const QList<SheetPaper>& papers, int runs,
+                    const std::function<SheetPlan(int run)>& runOf,
+                    const std::function<QString(int sheets)>& handedOver) {
     SetPrinterDefaults();
     if (plan.isEmpty()) {
         ShowNothingToPrint();
@@ -110,20 +117,33 @@ void PrintSheets(const SheetPlan& plan, const QList<SheetPaper>& papers) {
     }
     if (papers.size() != plan.size())
         throw std::invalid_argument("A paper for every sheet");
-    printDocument([&](Printer& printer) {
-        for (qsizetype i = 0; i < plan.size(); ++i)
-            PrintNextSheet(printer, plan[i], papers[i]);
-    });
+    printDocument(
+        [&](Printer& printer) {
+            for (int run = 0; run < runs; ++run) {
+                const SheetPlan sheets = runOf(run);
+                if (sheets.size() != papers.size())
+                    throw std::invalid_argument("A paper for every sheet of a run");
+                for (qsizetype i = 0; i < sheets.size(); ++i) {
+                    setPaper(printer, papers[i]);
+                    QPainter& painter = printer.BeginPage();
+                    SheetRenderer(painter, printer.Origin(), QPointF(OffsetLeft, OffsetTop))
+                        .Draw(sheets[i]);
+                }
+            }
+        },
+        handedOver);
 }
 
 void PrintCalibrationSheet(QPointF offsets) {
     SetPrinterDefaults();
-    printDocument([&](Printer& printer) {
-        printer.SetOrientation(QPageLayout::Portrait);
-        printer.SetPageSize(QPageSize(QPageSize::A4));
-        QPainter& painter = printer.BeginPage();
-        CalibrationSheet(painter, printer.Origin(), offsets).Draw();
-    });
+    printDocument(
+        [&](Printer& printer) {
+            printer.SetOrientation(QPageLayout::Portrait);
+            printer.SetPageSize(QPageSize(QPageSize::A4));
+            QPainter& painter = printer.BeginPage();
+            CalibrationSheet(painter, printer.Origin(), offsets).Draw();
+        },
+        sheetsHandedOver);
 }
 
 void PaintSheet(QPaintDevice& device, const Sheet& sheet, QPointF offsets) {

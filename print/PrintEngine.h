@@ -8,8 +8,8 @@
 
 #include <QPointF>
 #include <QString>
+#include <functional>
 
-class Printer;
 class QPaintDevice;
 
 // The printer of the whole run: what one print command sets stays in force
@@ -37,12 +37,14 @@ void PrintSheets(const SheetPlan& plan, const QList<SheetPaper>& papers);
 // "印刷対象ページが選択されていません。": there is no sheet to print.
 void ShowNothingToPrint();
 
-// For print commands that draw their sheets one by one: the run's printer
-// (made on first use), whose document the command ends with EndDoc or
-// discards with KillDoc, and the next sheet of that document drawn on
-// `paper` as PrintSheets draws it.
-Printer& RunPrinter();
-void PrintNextSheet(Printer& printer, const Sheet& sheet, const SheetPaper& paper);
+// Prints `runs` runs of the sheets of `plan` in order as one document, as
+// PrintSheets prints a plan: run k is `runOf(k)`, the sheets of `plan` as
+// that run fills them, sheet i on `papers[i]`. When the print system fails
+// after handing over the first n sheets, the failure adds `handedOver(n)`,
+// for the user not to print them twice.
+void PrintSheetRuns(const SheetPlan& plan, const QList<SheetPaper>& papers, int runs,
+                    const std::function<SheetPlan(int run)>& runOf,
+                    const std::function<QString(int sheets)>& handedOver);
 
 // What the run's printer has in force before the next command's first sheet.
 SheetPaper PaperInForce();
